@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Vantrel needs, only those missing, so
+# that a machine that already has them is not slowed down. Needs root (or sudo) for apt-get.
+set -euo pipefail
+
+packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev)
+if [ -f "$(dirname "$0")/../app/CMakeLists.txt" ]; then
+    packages+=(qt6-base-dev qt6-charts-dev libgl-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing missing packages: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+if ! $sudo apt-get install -y --no-install-recommends "${missing[@]}"; then
+    $sudo apt-get update
+    $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
