@@ -54,9 +54,13 @@ int LogFloatEncode(double x, double Y0, double A) {
     return static_cast<int>(RoundHalfEven(v));
 }
 
-long double LogFloatDecode(int16_t d, double Y0, double A) { return Decode(d, Y0, A); }
+long double LogFloatDecode(int16_t d, double Y0, double A) {
+    return Decode(d, Y0, A);
+}
 
-long double LogFloatDecode(int32_t d, double Y0, double A) { return Decode(d, Y0, A); }
+long double LogFloatDecode(int32_t d, double Y0, double A) {
+    return Decode(d, Y0, A);
+}
 
 bool FindRoot(const TRootFunction& F, long double x1, long double x2, long double& tol,
               long double& root) {

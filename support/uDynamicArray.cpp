@@ -16,6 +16,8 @@ void FillSmallIntArray(TDynSmallIntArray& array, int16_t value) {
     std::fill(array.begin(), array.end(), value);
 }
 
-void AppendString(TDynStringArray& array, const std::string& text) { array.push_back(text); }
+void AppendString(TDynStringArray& array, const std::string& text) {
+    array.push_back(text);
+}
 
 }  // namespace vantrel

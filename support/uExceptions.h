@@ -10,7 +10,7 @@ namespace vantrel {
 
 // Base of every exception this system raises.
 class Exception : public std::runtime_error {
-public:
+  public:
     explicit Exception(const std::string& message) : std::runtime_error(message) {}
     virtual const char* ClassName() const { return "Exception"; }
     std::string Message() const { return what(); }
@@ -18,14 +18,14 @@ public:
 
 // A text could not be converted to a value, or a value to a text.
 class EConvertError : public Exception {
-public:
+  public:
     using Exception::Exception;
     const char* ClassName() const override { return "EConvertError"; }
 };
 
 // An operation that the object does not support.
 class EInvalidOperation : public Exception {
-public:
+  public:
     using Exception::Exception;
     const char* ClassName() const override { return "EInvalidOperation"; }
 };

@@ -40,14 +40,19 @@ void TErrorMessage::Assign(const TPersistent* source) {
     TPersistent::Assign(source);
 }
 
-void SetMessageProcessor(TMessageProcessor processor) { MessageProcessor() = std::move(processor); }
+void SetMessageProcessor(TMessageProcessor processor) {
+    MessageProcessor() = std::move(processor);
+}
 
-void SetTickCountSource(TTickCountSource source) { TickCountSource() = std::move(source); }
+void SetTickCountSource(TTickCountSource source) {
+    TickCountSource() = std::move(source);
+}
 
 uint32_t GetTickCount32() {
     if (TickCountSource()) return TickCountSource()();
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
 void Delay(int32_t ms) {

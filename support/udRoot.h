@@ -13,7 +13,7 @@ namespace vantrel {
 // not know the source hands it to the inherited Assign, which raises EConvertError
 // "Cannot assign a <source class> to a <this class>" ("nil" when there is no source).
 class TPersistent {
-public:
+  public:
     virtual ~TPersistent() = default;
     virtual const char* ClassName() const { return "TPersistent"; }
     virtual void Assign(const TPersistent* source);
@@ -21,7 +21,7 @@ public:
 
 // A list of message lines with a 32-bit value and a flag. An EDF file object may own one.
 class TErrorMessage : public TPersistent {
-public:
+  public:
     const char* ClassName() const override { return "TErrorMessage"; }
     // From another TErrorMessage: copies value, lines and flag. Otherwise: see TPersistent.
     void Assign(const TPersistent* source) override;

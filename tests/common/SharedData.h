@@ -38,14 +38,13 @@ inline std::vector<std::filesystem::path> SharedRecordings() {
 
 }  // namespace vantrel_test
 
-#define VANTREL_NEED_SHARED_DATA()                                                          \
-    do {                                                                                    \
-        if (!std::filesystem::is_directory(vantrel_test::SharedDataDir())) {                \
-            if (vantrel_test::SharedDataRequired())                                         \
-                FAIL() << "shared recordings missing at " << vantrel_test::SharedDataDir() \
-                       << " and VANTREL_REQUIRE_SHARED_DATA=1";                             \
-            GTEST_SKIP() << "shared recordings not found at "                               \
-                         << vantrel_test::SharedDataDir()                                   \
-                         << " (place ../shared/data beside the checkout to run this test)"; \
-        }                                                                                   \
+#define VANTREL_NEED_SHARED_DATA()                                                             \
+    do {                                                                                       \
+        if (!std::filesystem::is_directory(vantrel_test::SharedDataDir())) {                   \
+            if (vantrel_test::SharedDataRequired())                                            \
+                FAIL() << "shared recordings missing at " << vantrel_test::SharedDataDir()     \
+                       << " and VANTREL_REQUIRE_SHARED_DATA=1";                                \
+            GTEST_SKIP() << "shared recordings not found at " << vantrel_test::SharedDataDir() \
+                         << " (place ../shared/data beside the checkout to run this test)";    \
+        }                                                                                      \
     } while (0)

@@ -17,12 +17,21 @@ TEST(LogFloat, EncodesTheDocumentedValues) {
         int code;
     };
     const Case cases[] = {
-        {0.0001, 0},    {-0.0001, 0},    {0, 0},         {1.5 * kY0, 405}, {1, 9210},
-        {-1, -9210},    {100, 13816},    {1e10, 32236},  {1e11, 32767},    {-1e11, -32767},
+        {0.0001, 0},
+        {-0.0001, 0},
+        {0, 0},
+        {1.5 * kY0, 405},
+        {1, 9210},
+        {-1, -9210},
+        {100, 13816},
+        {1e10, 32236},
+        {1e11, 32767},
+        {-1e11, -32767},
         {std::numeric_limits<double>::infinity(), 32767},
         {std::numeric_limits<double>::quiet_NaN(), 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(LogFloatEncode(c.x, kY0, kA), c.code) << "x = " << c.x;
+    for (const Case& c : cases)
+        EXPECT_EQ(LogFloatEncode(c.x, kY0, kA), c.code) << "x = " << c.x;
 }
 
 TEST(LogFloat, RoundsToTheNearestCode) {

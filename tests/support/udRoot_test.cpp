@@ -51,7 +51,7 @@ TEST(ErrorMessage, AssignCopiesFromItsOwnKindOnly) {
 
 // Installs a scripted tick counter and message processor for one test, restores the defaults.
 class DelayTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetMessageProcessor([this] {
             ++passes;
