@@ -1,0 +1,1201 @@
+#include "filters/uFilter.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "edf/uMath.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr long double kPi = std::numbers::pi_v<long double>;
+
+// Largest magnitudes the recursive filters write into float and double outputs.
+constexpr long double kMaxSingleOutput = 3.4e38;
+constexpr long double kMaxDoubleOutput = 1.7e308;
+
+// ---------------------------------------------------------------------------------------------
+// The common sample loop: which inputs are read, in which order, and where each output goes.
+// ---------------------------------------------------------------------------------------------
+
+struct TBlockPlan {
+    int64_t first = 0;     // index of the first input read
+    int64_t outFirst = 0;  // index of its output
+    int64_t step = 1;      // added to both indices after each sample
+    int64_t count = 0;     // number of samples
+};
+
+TBlockPlan PlanBlock(int32_t from, int32_t to, int32_t outStart, bool reverse) {
+    if (from < 0 || int64_t{from} > int64_t{to} + 1)
+        throw ERangeError("Filter range from " + std::to_string(from) + " to " +
+                          std::to_string(to) +
+                          " is not a block: from must be 0 or more and at most to + 1");
+    TBlockPlan plan;
+    plan.count = int64_t{to} - from + 1;
+    plan.step = to >= from ? 1 : -1;
+    plan.first = from;
+    if (reverse) {
+        plan.first = to;
+        plan.step = -plan.step;
+    }
+    plan.outFirst = outStart >= 0 ? outStart : plan.first;
+    if (plan.count > 0 && plan.outFirst + plan.step * (plan.count - 1) < 0)
+        throw ERangeError("Filter output start " + std::to_string(outStart) +
+                          " leaves no room for " + std::to_string(plan.count) +
+                          " samples written backwards; pass an output start of at least " +
+                          std::to_string(plan.count - 1));
+    return plan;
+}
+
+// Integer outputs: rounded to the nearest integer (ties to even) and saturated at +-max, so
+// the most negative value of the type is never written. NaN is written as 0.
+template <class Int>
+inline Int RoundAndSaturate(long double e) {
+    constexpr long double kBound = std::numeric_limits<Int>::max();
+    const long double r = std::rint(e);
+    if (std::fabs(r) <= kBound) return static_cast<Int>(r);
+    if (e > 0) return std::numeric_limits<Int>::max();
+    if (e < 0) return -std::numeric_limits<Int>::max();
+    return 0;
+}
+
+template <class Out, bool ClampFloat>
+inline Out StoreSample(long double e) {
+    if constexpr (std::is_integral_v<Out>) {
+        return RoundAndSaturate<Out>(e);
+    } else {
+        if constexpr (ClampFloat) {
+            constexpr long double kBound =
+                std::is_same_v<Out, float> ? kMaxSingleOutput : kMaxDoubleOutput;
+            if (e > kBound) e = kBound;
+            if (e < -kBound) e = -kBound;
+        }
+        return static_cast<Out>(e);
+    }
+}
+
+// Runs body (input value -> emitted value) over the planned block and stores every emitted
+// value as Out. ClampFloat: float and double outputs are clamped to their largest magnitude.
+template <class In, class Out, bool ClampFloat, class Body>
+inline void RunBlock(const void* in, void* out, const TBlockPlan& plan, Body&& body) {
+    const In* source = static_cast<const In*>(in);
+    Out* target = static_cast<Out*>(out);
+    int64_t i = plan.first;
+    int64_t o = plan.outFirst;
+    for (int64_t n = 0; n < plan.count; ++n, i += plan.step, o += plan.step)
+        target[o] = StoreSample<Out, ClampFloat>(body(static_cast<long double>(source[i])));
+}
+
+template <class In>
+inline double FirstInput(const void* in, const TBlockPlan& plan) {
+    return static_cast<double>(static_cast<const In*>(in)[plan.first]);
+}
+
+[[noreturn]] void RaiseSampleTypeError(const char* which, int type) {
+    throw ERangeError(std::string(which) + " " + std::to_string(type) +
+                      " is not a sample type; use stInt16, stInt32, stSingle or stDouble");
+}
+
+// Calls fn.template operator()<In, Out>() once for the element types of a block, so that the
+// per-sample loop inside fn is compiled for each combination and never switches on the type.
+template <class In, class Fn>
+void DispatchOutput(TSampleType out, Fn& fn) {
+    switch (out) {
+        case stInt16:
+            return fn.template operator()<In, int16_t>();
+        case stInt32:
+            return fn.template operator()<In, int32_t>();
+        case stSingle:
+            return fn.template operator()<In, float>();
+        case stDouble:
+            return fn.template operator()<In, double>();
+    }
+    RaiseSampleTypeError("OutputType", out);
+}
+
+template <class Fn>
+void DispatchSampleTypes(TSampleType in, TSampleType out, Fn&& fn) {
+    switch (in) {
+        case stInt16:
+            return DispatchOutput<int16_t>(out, fn);
+        case stInt32:
+            return DispatchOutput<int32_t>(out, fn);
+        case stSingle:
+            return DispatchOutput<float>(out, fn);
+        case stDouble:
+            return DispatchOutput<double>(out, fn);
+    }
+    RaiseSampleTypeError("InputType", in);
+}
+
+template <class Fn>
+void DispatchInput(TSampleType in, Fn&& fn) {
+    switch (in) {
+        case stInt16:
+            return fn.template operator()<int16_t>();
+        case stInt32:
+            return fn.template operator()<int32_t>();
+        case stSingle:
+            return fn.template operator()<float>();
+        case stDouble:
+            return fn.template operator()<double>();
+    }
+    RaiseSampleTypeError("InputType", in);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The IIR engine.
+// ---------------------------------------------------------------------------------------------
+
+// The arrays of a recursive filter as the engine sees them.
+struct TIIRArrays {
+    const long double* A;  // feedback, A[1 ... feedback]
+    const long double* B;  // feed-forward, B[0 ... feedforward - 1]
+    long double* y;        // output history, y[1] = previous full output
+    long double* x;        // input history, x[0] = current input
+    int feedback;          // number of feedback terms (last index of A)
+    int feedforward;       // number of feed-forward terms
+    bool includeInputTerms;
+    long double weight;
+};
+
+// One sample of the difference equation; returns the emitted value and shifts the histories.
+// NA and NB are the term counts, or -1 to take them from the arrays.
+template <int NA, int NB>
+struct TIIRStep {
+    static inline long double Run(const long double* A, const long double* B, long double* y,
+                                  long double* x, int nA, int nB, bool includeInputTerms,
+                                  long double w, long double rest, long double input) {
+        const int feedback = NA >= 0 ? NA : nA;
+        const int feedforward = NB >= 0 ? NB : nB;
+        x[0] = input;
+        long double acc = 0;
+        for (int k = 1; k <= feedback; ++k)
+            acc += A[k] * y[k];
+        const long double feedbackOnly = acc;
+        for (int k = 0; k < feedforward; ++k)
+            acc += B[k] * x[k];
+        const long double v = includeInputTerms ? acc : feedbackOnly;
+        const long double e = w * y[1] + rest * v;
+        for (int k = feedback; k >= 2; --k)
+            y[k] = y[k - 1];
+        y[1] = acc;
+        for (int k = feedforward - 1; k >= 1; --k)
+            x[k] = x[k - 1];
+        return e;
+    }
+};
+
+// Runs a block with the coefficients and histories copied into fixed-size local arrays (so
+// they stay in registers or on the stack) and written back afterwards.
+template <int NA, int NB, class In, class Out>
+void RunIIRFixed(const TIIRArrays& arrays, const void* in, void* out, const TBlockPlan& plan) {
+    long double A[NA + 1];
+    long double B[NB];
+    long double y[NA + 2];
+    long double x[NB];
+    std::copy_n(arrays.A, NA + 1, A);
+    std::copy_n(arrays.B, NB, B);
+    std::copy_n(arrays.y, NA + 2, y);
+    std::copy_n(arrays.x, NB, x);
+    const bool include = arrays.includeInputTerms;
+    const long double w = arrays.weight;
+    const long double rest = 1 - w;
+    RunBlock<In, Out, true>(in, out, plan, [&](long double input) {
+        return TIIRStep<NA, NB>::Run(A, B, y, x, NA, NB, include, w, rest, input);
+    });
+    std::copy_n(y, NA + 2, arrays.y);
+    std::copy_n(x, NB, arrays.x);
+}
+
+template <class In, class Out>
+void RunIIRAnyOrder(const TIIRArrays& a, const void* in, void* out, const TBlockPlan& plan) {
+    const long double rest = 1 - a.weight;
+    RunBlock<In, Out, true>(in, out, plan, [&](long double input) {
+        return TIIRStep<-1, -1>::Run(a.A, a.B, a.y, a.x, a.feedback, a.feedforward,
+                                     a.includeInputTerms, a.weight, rest, input);
+    });
+}
+
+template <class In, class Out>
+void RunIIR(const TIIRArrays& a, const void* in, void* out, const TBlockPlan& plan) {
+    // The orders of the filters of this library; any other order takes the general loop.
+    if (a.feedback == 0 && a.feedforward == 2) return RunIIRFixed<0, 2, In, Out>(a, in, out, plan);
+    if (a.feedback == 1 && a.feedforward == 2) return RunIIRFixed<1, 2, In, Out>(a, in, out, plan);
+    if (a.feedback == 2 && a.feedforward == 3) return RunIIRFixed<2, 3, In, Out>(a, in, out, plan);
+    if (a.feedback == 3 && a.feedforward == 4) return RunIIRFixed<3, 4, In, Out>(a, in, out, plan);
+    RunIIRAnyOrder<In, Out>(a, in, out, plan);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text helpers.
+// ---------------------------------------------------------------------------------------------
+
+std::string UpperCaseTrimmed(std::string_view text) {
+    // Blanks and control characters around the name are ignored.
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
+        --end;
+    std::string result(text.substr(begin, end - begin));
+    for (char& c : result)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return result;
+}
+
+// Class-name keys of the filter types, in TFilterType order.
+constexpr std::array<std::string_view, kFilterTypeCount> kClassNameKeys = {
+    "TLPFILTER",     "THPFILTER",       "TNOTCHFILTER",   "TRECTIFIER",     "TBPFILTER",
+    "TDUEFILTER",    "TSEFILTER",       "TGFILTER",       "TINVGFILTER",    "TBP12FILTER",
+    "TDCATTFILTER",  "TINVDCATTFILTER", "TDUE1987FILTER", "TDUE2007FILTER", "TLP05FILTER",
+    "TLP05NSFILTER", "TMEDIANFILTER"};
+
+bool OutsideRange(double value, double low, double high) {
+    return value < low || value > high;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Number text.
+// ---------------------------------------------------------------------------------------------
+
+std::string FormatGeneral(long double x, int precision) {
+    if (std::isnan(x)) return "NAN";
+    if (std::isinf(x)) return x > 0 ? "INF" : "-INF";
+    if (x == 0) return "0";
+    char buffer[128];
+    // to_chars is locale-independent: the decimal separator is always a point. Its general
+    // form switches to the exponent form exactly where ours does.
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, precision);
+    if (error != std::errc()) return "NAN";
+    std::string text(buffer, end);
+    const size_t e = text.find('e');
+    if (e == std::string::npos) return text;
+    // "1.5e-07" -> "1.5E-7", "1e+20" -> "1E20".
+    const bool negative = text[e + 1] == '-';
+    size_t digits = e + 2;
+    while (digits + 1 < text.size() && text[digits] == '0')
+        ++digits;
+    return text.substr(0, e) + "E" + (negative ? "-" : "") + text.substr(digits);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCustomFilter
+// ---------------------------------------------------------------------------------------------
+
+TCustomFilter::TCustomFilter() {
+    SetSettingCount(2);
+    SetDescription("Abstract Custom Filter");
+    SetSettingName(1, "SampleFrequency");
+    SetSettingName(2, "FilterGain");
+    SettingValues[2] = 1.0;
+}
+
+void TCustomFilter::SetSettingCount(int32_t n) {
+    SettingCount = std::max(n, 0);
+    SettingValues.resize(static_cast<size_t>(SettingCount) + 1, 0.0);
+    SettingNames.resize(static_cast<size_t>(SettingCount) + 1);
+}
+
+void TCustomFilter::CheckSettingIndex(int32_t i) const {
+    if (i < 1 || i > SettingCount) throw ERangeError("Index out of range");
+}
+
+void TCustomFilter::RaiseSettingError(int32_t index) const {
+    throw ERangeError(std::string(ClassName()) + ": Filter setting " + std::to_string(index) +
+                      " out of range");
+}
+
+const std::string& TCustomFilter::GetSettingName(int32_t i) const {
+    CheckSettingIndex(i);
+    return SettingNames[i];
+}
+
+int32_t TCustomFilter::CheckSettings() const {
+    return GetSampleFrequency() <= 0 ? 1 : 0;
+}
+
+std::string TCustomFilter::GetAsString() const {
+    const TFilterType type = FilterTypeOf(*this);
+    std::string settings;
+    for (int32_t i = 2; i <= SettingCount; ++i) {
+        if (i > 2) settings += '/';
+        settings += FormatGeneral(GetSetting(i), 18);
+    }
+    const std::string_view name = type == ftNone ? std::string_view() : FilterTypeNames[type];
+    return std::string(name) + "(" + settings + ")";
+}
+
+double TCustomFilter::GetSetting(int32_t i) const {
+    CheckSettingIndex(i);
+    return SettingValues[i];
+}
+
+std::string TCustomFilter::GetSettingUnit(int32_t i) const {
+    CheckSettingIndex(i);
+    return i == 2 ? "" : "Hz";
+}
+
+void TCustomFilter::SetSetting(int32_t i, double value) {
+    CheckSettingIndex(i);
+    if (IsSettingReadOnly(i)) return;
+    SettingValues[i] = value;
+    Changed = true;
+}
+
+void TCustomFilter::InitSteadyState(double /*x*/) {
+    throw EInvalidOperation(std::string(ClassName()) +
+                            " has no steady state; InitSteadyState applies to recursive filters");
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCustomIIRFilter
+// ---------------------------------------------------------------------------------------------
+
+TCustomIIRFilter::TCustomIIRFilter() {
+    SetDescription("Abstract Custom IIRFilter");
+}
+
+void TCustomIIRFilter::Validate() const {
+    int32_t failing = CheckSettings();
+    for (int32_t i = 1; failing == 0 && i <= SettingCount; ++i)
+        if (!std::isfinite(SettingValues[i])) failing = i;
+    if (failing != 0) RaiseSettingError(failing);
+}
+
+void TCustomIIRFilter::Recalculate() {
+    Validate();
+    Changed = false;
+}
+
+void TCustomIIRFilter::SetArrayLengths(int feedforward, int feedback) {
+    FeedforwardCoeffs.assign(static_cast<size_t>(feedforward), 0.0L);
+    InputHistory.resize(static_cast<size_t>(feedforward), 0.0L);
+    FeedbackCoeffs.assign(static_cast<size_t>(feedback), 0.0L);
+    OutputHistory.resize(static_cast<size_t>(feedback) + 1, 0.0L);
+    if (!FeedbackCoeffs.empty()) FeedbackCoeffs[0] = 1.0L;
+}
+
+long double TCustomIIRFilter::PrewarpedSetting(int32_t i, bool nonZero) const {
+    const double f = GetSetting(i);
+    const double fs = GetSampleFrequency();
+    if ((nonZero && f == 0) || f == fs / 2) RaiseSettingError(i);
+    const long double T = 1.0L / fs;
+    return std::tan(kPi * f * T) / (kPi * T);
+}
+
+long double TCustomIIRFilter::NonZeroSetting(int32_t i) const {
+    const double value = GetSetting(i);
+    if (value == 0) RaiseSettingError(i);
+    return value;
+}
+
+void TCustomIIRFilter::DiscardSavedState() {
+    SavedOutputHistory.clear();
+    SavedInputHistory.clear();
+}
+
+void TCustomIIRFilter::RestoreState() {
+    if (SavedOutputHistory.empty()) return;
+    OutputHistory = SavedOutputHistory;
+    InputHistory = SavedInputHistory;
+}
+
+void TCustomIIRFilter::SaveState() {
+    SavedOutputHistory = OutputHistory;
+    SavedInputHistory = InputHistory;
+}
+
+void TCustomIIRFilter::SetGain(double value) {
+    TCustomFilter::SetGain(value);
+    if (CheckSettings() != 0) return;
+    try {
+        Recalculate();
+    } catch (const ERangeError&) {
+        // Writing a setting never raises; the next Filter or Reset reports the setting.
+    }
+}
+
+void TCustomIIRFilter::Filter(const void* in, void* out, int32_t from, int32_t to,
+                              int32_t outStart) {
+    if (Changed) Recalculate();
+    const TBlockPlan plan = PlanBlock(from, to, outStart, Reverse);
+    if (FeedbackCoeffs.empty() || OutputHistory.size() != FeedbackCoeffs.size() + 1 ||
+        InputHistory.size() != FeedforwardCoeffs.size())
+        throw EInvalidOperation(std::string(ClassName()) +
+                                ": coefficient and history arrays do not match; its "
+                                "Recalculate must size them with SetArrayLengths");
+    DispatchSampleTypes(InputType, OutputType, [&]<class In, class Out>() {
+        if (plan.count > 0 && InitOnFirstSample) {
+            InitSteadyState(FirstInput<In>(in, plan));
+            InitOnFirstSample = false;
+        }
+        const TIIRArrays arrays{FeedbackCoeffs.data(),
+                                FeedforwardCoeffs.data(),
+                                OutputHistory.data(),
+                                InputHistory.data(),
+                                static_cast<int>(FeedbackCoeffs.size()) - 1,
+                                static_cast<int>(FeedforwardCoeffs.size()),
+                                IncludeInputTerms,
+                                PreviousOutputWeight};
+        RunIIR<In, Out>(arrays, in, out, plan);
+    });
+}
+
+void TCustomIIRFilter::Reset() {
+    InitOnFirstSample = false;
+    if (Changed) Recalculate();
+    std::fill(OutputHistory.begin(), OutputHistory.end(), 0.0L);
+    std::fill(InputHistory.begin(), InputHistory.end(), 0.0L);
+}
+
+void TCustomIIRFilter::SetInitOnFirstSample(bool value) {
+    InitOnFirstSample = value;
+    if (!value) Reset();
+}
+
+void TCustomIIRFilter::InitSteadyState(double x) {
+    if (Changed) Recalculate();
+    // The sums are rounded to double after each term.
+    double sumB = 0;
+    for (long double b : FeedforwardCoeffs)
+        sumB = static_cast<double>(sumB + b);
+    double sumA = 0;
+    for (size_t k = 1; k < FeedbackCoeffs.size(); ++k)
+        sumA = static_cast<double>(sumA + FeedbackCoeffs[k]);
+    const double d = 1.0 - sumA;
+    // A pole at 0 Hz (d = 0) has no single steady state; the filter then starts from 0.
+    const double y = d == 0 ? 0.0 : x * sumB / d;
+    std::fill(InputHistory.begin(), InputHistory.end(), static_cast<long double>(x));
+    std::fill(OutputHistory.begin(), OutputHistory.end(), static_cast<long double>(y));
+}
+
+// ---------------------------------------------------------------------------------------------
+// First-order low-pass and high-pass
+// ---------------------------------------------------------------------------------------------
+
+TLPFilter::TLPFilter() {
+    SetSettingCount(3);
+    SetDescription("First order low-pass");
+    SetSettingName(3, "-3dB frequency");
+}
+
+int32_t TLPFilter::CheckSettings() const {
+    if (const int32_t base = TCustomIIRFilter::CheckSettings(); base != 0) return base;
+    if (OutsideRange(GetSetting(3), 0, GetSampleFrequency() / 2)) return 3;
+    return 0;
+}
+
+std::string TLPFilter::GetLabel() const {
+    return "LP:" + FormatGeneral(GetSetting(3), 15) + "Hz";
+}
+
+void TLPFilter::Recalculate() {
+    Validate();
+    const long double f = NonZeroSetting(3);  // cot(0) has no value
+    const long double fs = GetSampleFrequency();
+    const long double G = GetGain();
+    const long double w = 1 / std::tan(kPi * f / fs);
+    const long double g = G / (w + 1);
+    SetArrayLengths(2, 2);
+    FeedforwardCoeffs[0] = g;
+    FeedforwardCoeffs[1] = g;
+    FeedbackCoeffs[1] = (w - 1) / (w + 1);
+    Changed = false;
+}
+
+THPFilter::THPFilter() {
+    SetSettingCount(3);
+    SetDescription("First order high-pass");
+    SetSettingName(3, "-3dB frequency");
+}
+
+int32_t THPFilter::CheckSettings() const {
+    if (const int32_t base = TCustomIIRFilter::CheckSettings(); base != 0) return base;
+    if (OutsideRange(GetSetting(3), 0, GetSampleFrequency() / 2)) return 3;
+    return 0;
+}
+
+std::string THPFilter::GetLabel() const {
+    return "HP:" + FormatGeneral(GetSetting(3), 15) + "Hz";
+}
+
+void THPFilter::Recalculate() {
+    Validate();
+    const long double f = GetSetting(3);
+    const long double fs = GetSampleFrequency();
+    const long double G = GetGain();
+    const long double w = 2 * kPi * f * (1 / fs) / 2;
+    const long double g = G / (w + 1);
+    SetArrayLengths(2, 2);
+    FeedforwardCoeffs[0] = g;
+    FeedforwardCoeffs[1] = -g;
+    FeedbackCoeffs[1] = (1 - w) / (1 + w);
+    Changed = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// DU/E filters
+// ---------------------------------------------------------------------------------------------
+
+TDUEFilter::TDUEFilter() {
+    SetSettingCount(3);
+    SetDescription("Inverse low-pass & integrator");
+    SetSettingName(3, "-3dB frequency");
+}
+
+int32_t TDUEFilter::CheckSettings() const {
+    if (const int32_t base = TCustomIIRFilter::CheckSettings(); base != 0) return base;
+    if (OutsideRange(GetSetting(3), 0, GetSampleFrequency() / 2)) return 3;
+    return 0;
+}
+
+void TDUEFilter::Recalculate() {
+    Validate();
+    const long double fa = PrewarpedSetting(3, true);
+    const long double T = 1.0L / GetSampleFrequency();
+    const long double tau = 1 / (2 * kPi * fa);
+    SetArrayLengths(2, 1);
+    SetFeedforward(GetGain(), T, tau);
+    Changed = false;
+}
+
+void TDUEFilter::SetFeedforward(long double G, long double T, long double tau) {
+    const long double h = T / 2;
+    FeedforwardCoeffs[0] = G * (h + tau);
+    FeedforwardCoeffs[1] = G * (h - tau);
+}
+
+void TDUE1987Filter::SetFeedforward(long double G, long double T, long double tau) {
+    FeedforwardCoeffs[0] = G * tau;
+    FeedforwardCoeffs[1] = G * (T - tau);
+}
+
+void TDUE2007Filter::SetFeedforward(long double G, long double T, long double tau) {
+    FeedforwardCoeffs[0] = G * (T + tau);
+    FeedforwardCoeffs[1] = -G * tau;
+}
+
+// ---------------------------------------------------------------------------------------------
+// SE filter
+// ---------------------------------------------------------------------------------------------
+
+TSEFilter::TSEFilter() {
+    SetSettingCount(5);
+    SetDescription("Inverse of low-pass & G");
+    SetSettingName(3, "Cut-off frequency");
+    SetSettingName(4, "Center frequency");
+    SetSettingName(5, "Bandwidth");
+}
+
+int32_t TSEFilter::CheckSettings() const {
+    if (const int32_t base = TCustomIIRFilter::CheckSettings(); base != 0) return base;
+    const double half = GetSampleFrequency() / 2;
+    for (int32_t i = 3; i <= 5; ++i)
+        if (OutsideRange(GetSetting(i), 0, half)) return i;
+    return 0;
+}
+
+void TSEFilter::Recalculate() {
+    Validate();
+    const long double faCutoff = PrewarpedSetting(3, true);  // divided by below
+    const long double faCenter = PrewarpedSetting(4, false);
+    const long double Bw = GetSetting(5);
+    const long double G = GetGain();
+    const long double T = 1.0L / GetSampleFrequency();
+
+    const long double centre = 2 * kPi * faCenter * T;
+    const long double W = centre * centre;
+    const long double V = 2 * kPi * Bw * T * 2;
+    const long double D = 4 + W + V;
+    const long double P = 2 / (2 * kPi * faCutoff);  // twice the time constant
+    const long double Q = G * 2 * kPi * Bw * 2;
+
+    SetArrayLengths(3, 3);
+    FeedbackCoeffs[1] = (8 - 2 * W) / D;
+    FeedbackCoeffs[2] = (-4 + V - W) / D;
+    FeedforwardCoeffs[0] = (P + T) * Q / D;
+    FeedforwardCoeffs[1] = -2 * P * Q / D;
+    FeedforwardCoeffs[2] = (P - T) * Q / D;
+    Changed = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notch
+// ---------------------------------------------------------------------------------------------
+
+TNotchFilter::TNotchFilter() {
+    SetSettingCount(4);
+    SetDescription("Single notch");
+    SetSettingName(3, "Center frequency");
+    SetSettingName(4, "Bandwidth (-3dB)");
+}
+
+int32_t TNotchFilter::CheckSettings() const {
+    if (const int32_t base = TCustomIIRFilter::CheckSettings(); base != 0) return base;
+    const double fs = GetSampleFrequency();
+    if (std::fabs(GetGain() - 1) > 1e-12) return 2;
+    if (OutsideRange(GetSetting(3), 0, fs / 2)) return 3;
+    if (OutsideRange(GetSetting(4), 0, fs / 4)) return 4;
+    return 0;
+}
+
+std::string TNotchFilter::GetLabel() const {
+    return "N:" + FormatGeneral(GetSetting(3), 15) + "Hz";
+}
+
+void TNotchFilter::SetSetting(int32_t i, double value) {
+    CheckSettingIndex(i);
+    if (IsSettingReadOnly(i))
+        SettingValues[i] = 1.0;
+    else
+        TCustomIIRFilter::SetSetting(i, value);
+}
+
+void TNotchFilter::Recalculate() {
+    Validate();
+    const long double F0 = GetSetting(3);
+    const long double BW = GetSetting(4);
+    const long double fs = GetSampleFrequency();
+    const long double G = GetGain();
+    const long double w0 = 2 * kPi * F0 / fs;
+    const long double w1 = 2 * kPi * (F0 - BW / 2) / fs;
+    // The chord between the notch and its -3 dB point on the unit circle sets the pole radius.
+    const long double dc = std::cos(w0) - std::cos(w1);
+    const long double ds = std::sin(w0) - std::sin(w1);
+    const long double d = std::sqrt(dc * dc + ds * ds);
+    const long double e = std::exp(1.0L);
+    const long double r = 1 - d * std::sqrt(e * e - 1);
+    const long double cw = G * std::cos(w0);
+    const long double sw = G * std::sin(w0);
+
+    SetArrayLengths(3, 3);
+    FeedforwardCoeffs[0] = G;
+    FeedforwardCoeffs[1] = -2 * cw;
+    FeedforwardCoeffs[2] = cw * cw + sw * sw;
+    FeedbackCoeffs[1] = 2 * r * cw;
+    FeedbackCoeffs[2] = -((r * cw) * (r * cw) + (r * sw) * (r * sw));
+    Changed = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Resonator and its inverse
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+int32_t CheckResonatorSettings(const TCustomFilter& filter) {
+    const double fs = filter.GetSampleFrequency();
+    if (OutsideRange(filter.GetSetting(3), 0, fs / 2)) return 3;
+    if (OutsideRange(filter.GetSetting(4), 0, fs / 4)) return 4;
+    return 0;
+}
+
+// The terms V (bandwidth), W (squared pre-warped centre) and D = 4 + V + W shared by the
+// resonator and its inverse.
+struct TResonatorTerms {
+    long double V, W, D;
+};
+
+TResonatorTerms ResonatorTerms(long double faCenter, long double bandwidth, long double T) {
+    TResonatorTerms terms{};
+    terms.V = 4 * kPi * bandwidth * T;
+    const long double centre = 2 * kPi * faCenter * T;
+    terms.W = centre * centre;
+    terms.D = 4 + terms.V + terms.W;
+    return terms;
+}
+
+}  // namespace
+
+TGFilter::TGFilter() {
+    SetSettingCount(4);
+    SetDescription("Second order resonator");
+    SetSettingName(3, "Center frequency");
+    SetSettingName(4, "Bandwidth (-3dB)");
+}
+
+int32_t TGFilter::CheckSettings() const {
+    if (const int32_t base = TCustomIIRFilter::CheckSettings(); base != 0) return base;
+    return CheckResonatorSettings(*this);
+}
+
+void TGFilter::Recalculate() {
+    Validate();
+    const TResonatorTerms t =
+        ResonatorTerms(PrewarpedSetting(3, false), GetSetting(4), 1.0L / GetSampleFrequency());
+    const long double G = GetGain();
+    SetArrayLengths(3, 3);
+    FeedforwardCoeffs[0] = G * t.V / t.D;
+    FeedforwardCoeffs[1] = 0;
+    FeedforwardCoeffs[2] = -G * t.V / t.D;
+    FeedbackCoeffs[1] = -(2 * t.W - 8) / t.D;
+    FeedbackCoeffs[2] = -(4 - t.V + t.W) / t.D;
+    Changed = false;
+}
+
+TInvGFilter::TInvGFilter() {
+    SetSettingCount(4);
+    SetDescription("Inverse of second order resonator");
+    SetSettingName(3, "Center frequency");
+    SetSettingName(4, "Bandwidth (-3dB)");
+}
+
+int32_t TInvGFilter::CheckSettings() const {
+    if (const int32_t base = TCustomIIRFilter::CheckSettings(); base != 0) return base;
+    return CheckResonatorSettings(*this);
+}
+
+void TInvGFilter::Recalculate() {
+    Validate();
+    const TResonatorTerms t =
+        ResonatorTerms(PrewarpedSetting(3, false), GetSetting(4), 1.0L / GetSampleFrequency());
+    const long double G = GetGain();
+    SetArrayLengths(3, 3);
+    FeedforwardCoeffs[0] = ((1 - G) * t.V + 4 + t.W) / t.D;
+    FeedforwardCoeffs[1] = (2 * t.W - 8) / t.D;
+    FeedforwardCoeffs[2] = (4 - (1 - G) * t.V + t.W) / t.D;
+    FeedbackCoeffs[1] = -(2 * t.W - 8) / t.D;
+    FeedbackCoeffs[2] = -(4 - t.V + t.W) / t.D;
+    Changed = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Band-pass filters
+// ---------------------------------------------------------------------------------------------
+
+TBPFilter::TBPFilter() {
+    SetSettingCount(4);
+    SetDescription("Second order band-pass");
+    SetSettingName(3, "High-pass -3dB frequency");
+    SetSettingName(4, "Low-pass  -3dB frequency");
+}
+
+int32_t TBPFilter::CheckSettings() const {
+    if (const int32_t base = TCustomIIRFilter::CheckSettings(); base != 0) return base;
+    const double half = GetSampleFrequency() / 2;
+    if (OutsideRange(GetSetting(3), 0, half)) return 3;
+    if (OutsideRange(GetSetting(4), 0, half)) return 4;
+    return 0;
+}
+
+std::string TBPFilter::GetLabel() const {
+    return "HP:" + FormatGeneral(GetSetting(3), 15) + "Hz LP:" + FormatGeneral(GetSetting(4), 15) +
+           "Hz";
+}
+
+void TBPFilter::Recalculate() {
+    Validate();
+    const long double fs = GetSampleFrequency();
+    const long double G = GetGain();
+    const long double a = 2 * kPi * GetSetting(4) / fs;  // low-pass corner * T
+    const long double b = 2 * kPi * GetSetting(3) / fs;  // high-pass corner * T
+    const long double D = 2 * (a + b) + 4 + a * b;
+    SetArrayLengths(3, 3);
+    FeedforwardCoeffs[0] = 2 * G * a / D;
+    FeedforwardCoeffs[1] = 0;
+    FeedforwardCoeffs[2] = -2 * G * a / D;
+    FeedbackCoeffs[1] = (8 - 2 * a * b) / D;
+    FeedbackCoeffs[2] = (2 * (a + b) - 4 - a * b) / D;
+    Changed = false;
+}
+
+TBP12Filter::TBP12Filter() {
+    SetSettingCount(4);
+    SetDescription("1st order HP & 2nd order LP");
+    SetSettingName(3, "High-pass -3dB frequency");
+    SetSettingName(4, "Low-pass  -3dB frequency");
+}
+
+int32_t TBP12Filter::CheckSettings() const {
+    if (const int32_t base = TCustomIIRFilter::CheckSettings(); base != 0) return base;
+    const double half = GetSampleFrequency() / 2;
+    const double high = GetSetting(3);
+    const double low = GetSetting(4);
+    if (OutsideRange(high, 0, half)) return 3;
+    if (low < 0 || high > low || low > half) return 4;
+    return 0;
+}
+
+// The bilinear transform (no pre-warping) of G*s*wl^2/((s + wh)(s + wl)^2) with a = wl*T,
+// b = wh*T, every coefficient divided by the constant term D of the denominator.
+void TBP12Filter::Recalculate() {
+    Validate();
+    const long double fs = GetSampleFrequency();
+    const long double G = GetGain();
+    const long double a = 2 * kPi * GetSetting(4) / fs;
+    const long double b = 2 * kPi * GetSetting(3) / fs;
+    const long double aa = a * a;
+    const long double D = 1 + a + b / 2 + aa / 4 + a * b / 2 + aa * b / 8;
+    const long double B0 = G * aa / 4 / D;
+    SetArrayLengths(4, 4);
+    FeedforwardCoeffs[0] = B0;
+    FeedforwardCoeffs[1] = B0;
+    FeedforwardCoeffs[2] = -B0;
+    FeedforwardCoeffs[3] = -B0;
+    FeedbackCoeffs[1] = (3 + a + b / 2 - aa / 4 - a * b / 2 - 3 * aa * b / 8) / D;
+    FeedbackCoeffs[2] = (aa / 4 + b / 2 - 3 + a + a * b / 2 - 3 * aa * b / 8) / D;
+    FeedbackCoeffs[3] = (1 - a - b / 2 + aa / 4 + a * b / 2 - aa * b / 8) / D;
+    Changed = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// DC attenuator and its inverse
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// Both settings are tested; when both fail, setting 4 is reported.
+int32_t CheckDCattSettings(const TCustomFilter& filter) {
+    int32_t failing = 0;
+    const double g = filter.GetSetting(3);
+    if (!(g > 0 && g < 1)) failing = 3;
+    if (OutsideRange(filter.GetSetting(4), 0, filter.GetSampleFrequency() / 2)) failing = 4;
+    return failing;
+}
+
+}  // namespace
+
+TDCattFilter::TDCattFilter() {
+    SetSettingCount(4);
+    SetDescription("DC attenuator");
+    SetSettingName(3, "0 < DC gain < 1");
+    SetSettingName(4, "DC Bandwidth");
+}
+
+int32_t TDCattFilter::CheckSettings() const {
+    if (const int32_t base = TCustomIIRFilter::CheckSettings(); base != 0) return base;
+    return CheckDCattSettings(*this);
+}
+
+std::string TDCattFilter::GetSettingUnit(int32_t i) const {
+    return i == 3 ? "" : TCustomIIRFilter::GetSettingUnit(i);
+}
+
+void TDCattFilter::Recalculate() {
+    Validate();
+    const long double g = GetSetting(3);
+    const long double wb = 2 * kPi * PrewarpedSetting(4, false);
+    const long double wz = wb * (1 - g) / g;
+    const long double h = 1.0L / GetSampleFrequency() / 2;
+    const long double G = GetGain();
+    const long double N = h * (wb + wz) + 1;
+    SetArrayLengths(2, 2);
+    FeedforwardCoeffs[0] = G * (h * wb + 1) / N;
+    FeedforwardCoeffs[1] = G * (h * wb - 1) / N;
+    FeedbackCoeffs[1] = (1 - h * (wb + wz)) / N;
+    Changed = false;
+}
+
+TINVDCattFilter::TINVDCattFilter() {
+    SetSettingCount(4);
+    SetDescription("DC un-attenuator");
+    SetSettingName(3, "0 < DC gain < 1");
+    SetSettingName(4, "DC Bandwidth");
+}
+
+int32_t TINVDCattFilter::CheckSettings() const {
+    if (const int32_t base = TCustomIIRFilter::CheckSettings(); base != 0) return base;
+    return CheckDCattSettings(*this);
+}
+
+std::string TINVDCattFilter::GetSettingUnit(int32_t i) const {
+    return i == 3 ? "" : TCustomIIRFilter::GetSettingUnit(i);
+}
+
+void TINVDCattFilter::Recalculate() {
+    Validate();
+    const long double g = GetSetting(3);
+    const long double wb = 2 * kPi * PrewarpedSetting(4, false);
+    const long double wz = wb * (1 - g) / g;
+    const long double h = 1.0L / GetSampleFrequency() / 2;
+    const long double G = GetGain();
+    const long double M = h * wb + 1;
+    SetArrayLengths(2, 2);
+    FeedforwardCoeffs[0] = G * (h * (wb + wz) + 1) / M;
+    FeedforwardCoeffs[1] = G * (h * (wb + wz) - 1) / M;
+    FeedbackCoeffs[1] = (1 - h * wb) / M;
+    Changed = false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Half-order low-pass filters
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// The gain the -3 dB frequency is searched for: 1/sqrt(2).
+long double HalfPowerGain() {
+    return std::sqrt(2.0L) * 0.5L;
+}
+
+}  // namespace
+
+long double TLP05RateFrequencyConvertor::SmootherGain(long double fs, long double f,
+                                                      long double c) {
+    const long double keep = 1 - c;
+    return c / std::sqrt(1 - 2 * keep * std::cos(2 * kPi * f / fs) + keep * keep);
+}
+
+long double TLP05RateFrequencyConvertor::CoefficientForFrequency(long double fs, long double f,
+                                                                 long double tol) {
+    SampleFrequency = fs;
+    Frequency = f;
+    const long double target = HalfPowerGain();
+    const TRootFunction gainError = [this, target](long double c) {
+        return SmootherGain(SampleFrequency, Frequency, c) - target;
+    };
+    long double root = 0;
+    Coefficient = FindRoot(gainError, 0, 1, tol, root) ? root : -1.0L;
+    return Coefficient;
+}
+
+long double TLP05RateFrequencyConvertor::FrequencyForCoefficient(long double fs, long double c,
+                                                                 long double tol) {
+    SampleFrequency = fs;
+    Coefficient = c;
+    const long double target = HalfPowerGain();
+    const TRootFunction gainError = [this, target](long double f) {
+        return SmootherGain(SampleFrequency, f, Coefficient) - target;
+    };
+    long double root = 0;
+    Frequency = FindRoot(gainError, 0, fs / 2, tol, root) ? root : -1.0L;
+    return Frequency;
+}
+
+TLP05Filter::TLP05Filter() {
+    SetSettingCount(3);
+    SetDescription("Half order low-pass");
+    SetSettingName(3, "Rate");
+    OutputHistory.assign(1, 0.0L);  // entry 0 is the smoother state s
+}
+
+int32_t TLP05Filter::CheckSettings() const {
+    if (const int32_t base = TCustomIIRFilter::CheckSettings(); base != 0) return base;
+    if (OutsideRange(GetSetting(3), 0, GetSampleFrequency() / 2)) return 3;
+    return 0;
+}
+
+double TLP05Filter::CoefficientForSetting(int32_t i) {
+    constexpr long double kTolerance = 1e-6L;
+    const double fs = GetSampleFrequency();
+    const double rate = GetSetting(i);
+    // A rate of 0 makes the gain 0/0 at 0 Hz: there is no coefficient to find.
+    if (rate == 0) RaiseSettingError(i);
+    TLP05RateFrequencyConvertor convertor;
+    const long double found = convertor.CoefficientForFrequency(fs, rate, kTolerance);
+    if (!(found > 0 && found <= 1)) RaiseSettingError(i);
+    const double coefficient = static_cast<double>(found);
+    // Show the rate the coefficient really gives. Near fs/2 the back conversion can miss the
+    // sign change; the rate written is then kept rather than replaced by the failure value.
+    const long double actual = convertor.FrequencyForCoefficient(fs, coefficient, kTolerance);
+    if (actual >= 0) SetSetting(i, static_cast<double>(actual));
+    return coefficient;
+}
+
+void TLP05Filter::Recalculate() {
+    Validate();
+    Coefficient = CoefficientForSetting(3);
+    Changed = false;
+}
+
+void TLP05Filter::Filter(const void* in, void* out, int32_t from, int32_t to, int32_t outStart) {
+    if (Changed) Recalculate();
+    const TBlockPlan plan = PlanBlock(from, to, outStart, Reverse);
+    const long double G = GetGain();
+    const long double c = Coefficient;
+    long double s = OutputHistory[0];
+    DispatchSampleTypes(InputType, OutputType, [&]<class In, class Out>() {
+        RunBlock<In, Out, false>(in, out, plan, [&](long double x) {
+            s = s + c * (G * x - s);
+            return G * s;
+        });
+    });
+    OutputHistory[0] = s;
+}
+
+TLP05NSFilter::TLP05NSFilter() {
+    SetSettingCount(4);
+    SetDescription("LP0.5NS:Half order LP not symmetric");
+    SetSettingName(3, "Rate up");
+    SetSettingName(4, "Rate down");
+}
+
+int32_t TLP05NSFilter::CheckSettings() const {
+    if (const int32_t base = TLP05Filter::CheckSettings(); base != 0) return base;
+    const double down = GetSetting(4);
+    if (!(down > 0 && down < GetSampleFrequency() / 2)) return 4;
+    return 0;
+}
+
+void TLP05NSFilter::Recalculate() {
+    Validate();
+    Coefficient = CoefficientForSetting(3);
+    DownCoefficient = CoefficientForSetting(4);
+    Changed = false;
+}
+
+void TLP05NSFilter::InitSteadyState(double x) {
+    if (Changed) Recalculate();
+    OutputHistory[0] = x;
+}
+
+void TLP05NSFilter::Filter(const void* in, void* out, int32_t from, int32_t to, int32_t outStart) {
+    if (Changed) Recalculate();
+    const TBlockPlan plan = PlanBlock(from, to, outStart, Reverse);
+    if (plan.count > 0 && InitOnFirstSample) {
+        DispatchInput(InputType, [&]<class In>() { InitSteadyState(FirstInput<In>(in, plan)); });
+        InitOnFirstSample = false;
+    }
+    const long double G = GetGain();
+    const long double up = Coefficient;
+    const long double down = DownCoefficient;
+    long double s = OutputHistory[0];
+    DispatchSampleTypes(InputType, OutputType, [&]<class In, class Out>() {
+        RunBlock<In, Out, false>(in, out, plan, [&](long double x) {
+            const long double change = G * x - s;
+            s = s + (change >= 0 ? up : down) * change;
+            return G * s;
+        });
+    });
+    OutputHistory[0] = s;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rectifier
+// ---------------------------------------------------------------------------------------------
+
+TRectifier::TRectifier() {
+    SetDescription("Rectifier");
+}
+
+void TRectifier::Filter(const void* in, void* out, int32_t from, int32_t to, int32_t outStart) {
+    const TBlockPlan plan = PlanBlock(from, to, outStart, Reverse);
+    const long double G = GetGain();
+    DispatchSampleTypes(InputType, OutputType, [&]<class In, class Out>() {
+        RunBlock<In, Out, false>(in, out, plan, [G](long double x) { return std::fabs(G * x); });
+    });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Median filter
+// ---------------------------------------------------------------------------------------------
+
+TMedianFilter::TMedianFilter() {
+    SetDescription("Median Filter");
+    SetSettingName(2, "Seconds to look back (s)");
+}
+
+int32_t TMedianFilter::CheckSettings() const {
+    if (const int32_t base = TCustomFilter::CheckSettings(); base != 0) return base;
+    const double window = GetSetting(2) * GetSampleFrequency();
+    if (!(window >= 1 && window <= 65535)) return 2;
+    return 0;
+}
+
+void TMedianFilter::RestoreState() {
+    if (SavedList) List.Assign(*SavedList);
+}
+
+void TMedianFilter::SaveState() {
+    SavedList = std::make_unique<TDoubleMedianList>();
+    SavedList->Assign(List);
+}
+
+void TMedianFilter::UpdateWindowLength() {
+    const double samples = std::round(GetSetting(2) * GetSampleFrequency());
+    int32_t n = 1;
+    if (samples > std::numeric_limits<int32_t>::max())
+        n = std::numeric_limits<int32_t>::max();
+    else if (samples > 1)
+        n = static_cast<int32_t>(samples);
+    List.SetCapacity(n);
+}
+
+void TMedianFilter::Filter(const void* in, void* out, int32_t from, int32_t to, int32_t outStart) {
+    // The settings are not validated here: any look-back gives a window of at least 1.
+    if (Changed) UpdateWindowLength();
+    const TBlockPlan plan = PlanBlock(from, to, outStart, Reverse);
+    DispatchSampleTypes(InputType, OutputType, [&]<class In, class Out>() {
+        RunBlock<In, Out, false>(in, out, plan, [this](long double x) -> long double {
+            List.Add(static_cast<double>(x));
+            return List.Median();
+        });
+    });
+}
+
+void TMedianFilter::Reset() {
+    InitOnFirstSample = false;
+    List.Clear();
+}
+
+void TMedianFilter::SetInitOnFirstSample(bool value) {
+    InitOnFirstSample = value;
+    List.Clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Factory
+// ---------------------------------------------------------------------------------------------
+
+std::unique_ptr<TCustomFilter> CreateFilter(std::string_view name) {
+    const std::string key = UpperCaseTrimmed(name);
+    const auto found = std::find(FilterTypeNames.begin(), FilterTypeNames.end(), key);
+    if (found == FilterTypeNames.end()) return nullptr;
+    switch (static_cast<TFilterType>(found - FilterTypeNames.begin())) {
+        case ftLP:
+            return std::make_unique<TLPFilter>();
+        case ftHP:
+            return std::make_unique<THPFilter>();
+        case ftNotch:
+            return std::make_unique<TNotchFilter>();
+        case ftRectifier:
+            return std::make_unique<TRectifier>();
+        case ftBP:
+            return std::make_unique<TBPFilter>();
+        case ftDUE:
+            return std::make_unique<TDUEFilter>();
+        case ftSE:
+            return std::make_unique<TSEFilter>();
+        case ftG:
+            return std::make_unique<TGFilter>();
+        case ftInvG:
+            return std::make_unique<TInvGFilter>();
+        case ftBP12:
+            return std::make_unique<TBP12Filter>();
+        case ftDCatt:
+            return std::make_unique<TDCattFilter>();
+        case ftInvDCatt:
+            return std::make_unique<TINVDCattFilter>();
+        case ftDUE1987:
+            return std::make_unique<TDUE1987Filter>();
+        case ftDUE2007:
+            return std::make_unique<TDUE2007Filter>();
+        case ftLP05:
+            return std::make_unique<TLP05Filter>();
+        case ftLP05NS:
+            return std::make_unique<TLP05NSFilter>();
+        case ftMedian:
+            return std::make_unique<TMedianFilter>();
+        case ftNone:
+            break;
+    }
+    return nullptr;
+}
+
+TFilterType FilterTypeOf(const TCustomFilter& filter) {
+    const std::string key = UpperCaseTrimmed(filter.ClassName());
+    const auto found = std::find(kClassNameKeys.begin(), kClassNameKeys.end(), key);
+    if (found == kClassNameKeys.end()) return ftNone;
+    return static_cast<TFilterType>(found - kClassNameKeys.begin());
+}
+
+}  // namespace vantrel
