@@ -1,0 +1,41 @@
+#include "edf/uEDF.h"
+
+#include "edf/uDataFile.h"
+
+namespace vantrel {
+
+TEDFFile::TEDFFile() = default;
+
+TEDFFile::~TEDFFile() {
+    CloseQuietly();
+}
+
+TDynSmallIntArray TEDFFile::NewRecordBuffer() const {
+    return HeaderUsable() ? TDynSmallIntArray(static_cast<size_t>(RecordSamples()), 0)
+                          : TDynSmallIntArray();
+}
+
+void TEDFFile::UpdateSignalOffsets() {
+    TCustomEDFFile::UpdateSignalOffsets();
+    // Assigned in place: references handed out earlier see the new buffer.
+    FRecordBuffer = NewRecordBuffer();
+}
+
+TDynSmallIntArray& TEDFFile::GetRecordBuffer() {
+    // The header's validity can change without a new layout (strictness, separators).
+    const size_t wanted = HeaderUsable() ? static_cast<size_t>(RecordSamples()) : 0;
+    if (FRecordBuffer.size() != wanted) FRecordBuffer = NewRecordBuffer();
+    return FRecordBuffer;
+}
+
+void TEDFFile::ReadRecord(int32_t index) {
+    CheckRead(index);
+    if (!ReadRecordInto(index, GetRecordBuffer())) throw EDataFileReadData();
+}
+
+void TEDFFile::WriteRecord(int32_t index) {
+    CheckWrite(index);
+    if (!WriteRecordFrom(index, GetRecordBuffer())) throw EDataFileWriteData();
+}
+
+}  // namespace vantrel

@@ -1,0 +1,17 @@
+#include "edf/uEDFTools.h"
+
+#include "edf/uEDF.h"
+#include "edf/udDisk.h"
+
+namespace vantrel {
+
+bool IsValidEDFFile(const std::string& fileName, bool strict) {
+    if (!FileExists(fileName)) return false;
+    TEDFFile file;
+    file.SetFileName(fileName);
+    file.SetStrictChecking(strict);
+    file.SetReadOnly(true);
+    return file.IsValid();
+}
+
+}  // namespace vantrel
