@@ -152,15 +152,23 @@ void TTermRecognizer::ChargeWork(size_t amount) {
     if (m_work > kMaxWork) throw EExpressionTooComplex();
 }
 
+const TTermRecognizer::TMemo* TTermRecognizer::Remembered(TTextRange range) const {
+    const auto found = m_memo.find(MemoKey(range));
+    return found != m_memo.end() ? &found->second : nullptr;
+}
+
+void TTermRecognizer::Remember(TTextRange range, TMemo memo) {
+    m_memo.emplace(MemoKey(range), memo);
+}
+
 TTermKind TTermRecognizer::Kind(TTextRange range) {
-    const uint64_t key = (static_cast<uint64_t>(range.Start) << 32) | range.End;
-    if (auto found = m_memo.find(key); found != m_memo.end()) return found->second.Kind;
+    if (const TMemo* known = Remembered(range)) return known->Kind;
     if (m_recursion >= kMaxRecursion) throw ETooManyNestings();
     if (m_memo.size() >= kMaxTerms) throw EExpressionTooComplex();
     ++m_recursion;
     const TMemo memo = Classify(range);
     --m_recursion;
-    m_memo.emplace(key, memo);
+    Remember(range, memo);
     return memo.Kind;
 }
 
@@ -197,27 +205,31 @@ uint32_t TTermRecognizer::FirstOpenBracket(TTextRange range) const {
     return found != m_openBracket.end() && *found < range.End ? *found : kNoMatch;
 }
 
-TTermRecognizer::TMemo TTermRecognizer::Classify(TTextRange range) {
-    ChargeWork(1);
+TTermKind TTermRecognizer::LeafKind(TTextRange range) {
     const std::string_view text = Text(range);
-    if (text.empty()) return {TTermKind::None, 0};
-    if (m_variables.find(text) != m_variables.end()) return {TTermKind::Variable, 0};
-
+    if (m_variables.find(text) != m_variables.end()) return TTermKind::Variable;
     bool complete = false;
     ChargeWork(ScanNumber(text, m_decimalSeparator, complete));
     long double value = 0;
     if ((complete || text == "PI" || text == "-PI") &&
         ReadExprNumber(text, m_decimalSeparator, value))
-        return {TTermKind::Number, 0};
+        return TTermKind::Number;
+    return TTermKind::None;
+}
 
+TTermRecognizer::TMemo TTermRecognizer::Classify(TTextRange range) {
+    ChargeWork(1);
+    if (range.Length() == 0) return {TTermKind::None, 0};
+    if (const TTermKind leaf = LeafKind(range); leaf != TTermKind::None) return {leaf, 0};
     if (FitsNegation(range)) return {TTermKind::Negation, range.Start};
-    for (const TOperatorInfo& info : kOperators) {
-        uint32_t split = 0;
-        if (FindOperatorSplit(info.Kind, range, split)) return {info.Kind, split};
+    for (size_t index = 0; index < std::size(kOperators); ++index) {
+        if (const uint32_t split = FindOperatorSplit(index, range); split != kNoMatch)
+            return {kOperators[index].Kind, split};
     }
-    uint32_t split = 0;
-    if (FitsFunctionOne(range, split)) return {TTermKind::FunctionOne, split};
-    if (FitsFunctionTwo(range, split)) return {TTermKind::FunctionTwo, split};
+    if (const uint32_t open = FunctionOneBracket(range); open != kNoMatch)
+        return {TTermKind::FunctionOne, open};
+    if (const uint32_t comma = FunctionTwoComma(range); comma != kNoMatch)
+        return {TTermKind::FunctionTwo, comma};
     return {TTermKind::None, 0};
 }
 
@@ -236,63 +248,58 @@ bool TTermRecognizer::FitsNegation(TTextRange range) {
     }
 }
 
-bool TTermRecognizer::FindOperatorSplit(TTermKind kind, TTextRange range, uint32_t& split) {
-    const size_t index = OperatorIndex(kind);
+// The position of the operator where range splits into allowed operands, or kNoMatch.
+uint32_t TTermRecognizer::FindOperatorSplit(size_t index, TTextRange range) {
     const TOperatorInfo& info = kOperators[index];
     const auto size = static_cast<uint32_t>(info.Symbol.size());
     const std::vector<uint32_t>& positions = m_occurrences[index];
     auto at = std::lower_bound(positions.begin(), positions.end(), range.Start);
     // An occurrence at the first character, or one with nothing after it, ends the search.
-    if (at != positions.end() && *at == range.Start) return false;
+    if (at != positions.end() && *at == range.Start) return kNoMatch;
     for (; at != positions.end() && *at + size < range.End; ++at) {
         ChargeWork(1);
         const uint32_t position = *at;
         if (!IsBalanced(range.Start, position) || !IsBalanced(position + size, range.End)) continue;
-        const TTextRange left{range.Start, position};
-        const TTextRange right{position + size, range.End};
-        if ((info.LeftAllowed & Bit(OperandKind(left))) == 0) continue;
-        if ((info.RightAllowed & Bit(OperandKind(right))) == 0) continue;
-        split = position;
-        return true;
+        if ((info.LeftAllowed & Bit(OperandKind({range.Start, position}))) != 0 &&
+            (info.RightAllowed & Bit(OperandKind({position + size, range.End}))) != 0)
+            return position;
     }
-    return false;
+    return kNoMatch;
 }
 
-bool TTermRecognizer::FitsFunctionOne(TTextRange range, uint32_t& bracket) {
+// The position of the "(" that opens the argument when range is a one-argument function call,
+// or kNoMatch.
+uint32_t TTermRecognizer::FunctionOneBracket(TTextRange range) {
     const uint32_t open = FirstOpenBracket(range);
-    if (open == kNoMatch || open == range.Start) return false;
-    if (m_functionsOne.find(Text({range.Start, open})) == m_functionsOne.end()) return false;
-    if (!IsBracketTerm({open, range.End})) return false;
-    bracket = open;
-    return true;
+    if (open == kNoMatch || open == range.Start) return kNoMatch;
+    if (m_functionsOne.find(Text({range.Start, open})) == m_functionsOne.end()) return kNoMatch;
+    return IsBracketTerm({open, range.End}) ? open : kNoMatch;
 }
 
-bool TTermRecognizer::FitsFunctionTwo(TTextRange range, uint32_t& comma) {
+// The position of the "," between the arguments when range is a two-argument function call,
+// or kNoMatch.
+uint32_t TTermRecognizer::FunctionTwoComma(TTextRange range) {
     const uint32_t open = FirstOpenBracket(range);
-    if (open == kNoMatch || open == range.Start || m_text[range.End - 1] != ')') return false;
-    if (m_functionsTwo.find(Text({range.Start, open})) == m_functionsTwo.end()) return false;
+    if (open == kNoMatch || open == range.Start || m_text[range.End - 1] != ')') return kNoMatch;
+    if (m_functionsTwo.find(Text({range.Start, open})) == m_functionsTwo.end()) return kNoMatch;
     const TTextRange inside{open + 1, range.End - 1};
-    if (inside.Length() == 0) return false;
     const std::vector<uint32_t>& commas = m_occurrences[kCommaIndex];
     auto at = std::lower_bound(commas.begin(), commas.end(), inside.Start);
     // A "," at the first character of the inside, or at its end, ends the search.
-    if (at != commas.end() && *at == inside.Start) return false;
+    if (at != commas.end() && *at == inside.Start) return kNoMatch;
     for (; at != commas.end() && *at + 1 < inside.End; ++at) {
         ChargeWork(1);
         const uint32_t position = *at;
-        if (IsValid({inside.Start, position}) && IsValid({position + 1, inside.End})) {
-            comma = position;
-            return true;
-        }
+        if (IsValid({inside.Start, position}) && IsValid({position + 1, inside.End}))
+            return position;
     }
-    return false;
+    return kNoMatch;
 }
 
 TTerm TTermRecognizer::Recognise(TTextRange range) {
     TTerm term;
     term.Kind = Kind(range);
-    const uint64_t key = (static_cast<uint64_t>(range.Start) << 32) | range.End;
-    const uint32_t split = m_memo.at(key).Split;
+    const uint32_t split = Remembered(range)->Split;
     switch (term.Kind) {
         case TTermKind::Negation:
             term.Left = {range.Start + 1, range.End};

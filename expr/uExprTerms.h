@@ -73,11 +73,11 @@ class TTermRecognizer {
     // At most this many recognitions may be nested while a text is examined; deeper texts are
     // rejected with ETooManyNestings. Far more than the 20 operation levels a usable expression
     // may have, and small enough for any thread's stack.
-    static constexpr int kMaxRecursion = 4000;
+    static constexpr int kMaxRecursion = 1000;
     // At most this many pieces of text may be recognised, and this many operator occurrences
     // examined, for one expression; beyond, the text is rejected with EExpressionTooComplex.
     static constexpr size_t kMaxTerms = 1'000'000;
-    static constexpr size_t kMaxWork = 40'000'000;
+    static constexpr size_t kMaxWork = 20'000'000;
 
     // text: the prepared expression; it and the tables must outlive the recognizer.
     TTermRecognizer(std::string_view text, const TNameTable<long double*>& variables,
@@ -107,11 +107,19 @@ class TTermRecognizer {
         uint32_t Split;  // operator, comma or bracket position that splits the term
     };
 
+    static uint64_t MemoKey(TTextRange range) {
+        return (static_cast<uint64_t>(range.Start) << 32) | range.End;
+    }
+    // The helpers that hold large locals stay out of line, so that the frames of the recursion
+    // stay small.
+    [[gnu::noinline]] const TMemo* Remembered(TTextRange range) const;
+    [[gnu::noinline]] void Remember(TTextRange range, TMemo memo);
+    [[gnu::noinline]] TTermKind LeafKind(TTextRange range);
     TMemo Classify(TTextRange range);
     bool FitsNegation(TTextRange range);
-    bool FindOperatorSplit(TTermKind kind, TTextRange range, uint32_t& split);
-    bool FitsFunctionOne(TTextRange range, uint32_t& bracket);
-    bool FitsFunctionTwo(TTextRange range, uint32_t& comma);
+    uint32_t FindOperatorSplit(size_t index, TTextRange range);
+    uint32_t FunctionOneBracket(TTextRange range);
+    uint32_t FunctionTwoComma(TTextRange range);
     bool IsBracketTerm(TTextRange range);
     bool IsValid(TTextRange range) { return OperandKind(range) != TTermKind::None; }
     bool IsBalanced(uint32_t from, uint32_t to) const { return m_depth[to] == m_depth[from]; }
