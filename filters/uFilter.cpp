@@ -54,7 +54,7 @@ TBlockPlan PlanBlock(int32_t from, int32_t to, int32_t outStart, bool reverse) {
 // Integer outputs: rounded to the nearest integer (ties to even) and saturated at +-max, so
 // the most negative value of the type is never written. NaN is written as 0.
 template <class Int>
-inline Int RoundAndSaturate(long double e) {
+[[gnu::always_inline]] inline Int RoundAndSaturate(long double e) {
     constexpr long double kBound = std::numeric_limits<Int>::max();
     const long double r = std::rint(e);
     if (std::fabs(r) <= kBound) return static_cast<Int>(r);
@@ -64,7 +64,7 @@ inline Int RoundAndSaturate(long double e) {
 }
 
 template <class Out, bool ClampFloat>
-inline Out StoreSample(long double e) {
+[[gnu::always_inline]] inline Out StoreSample(long double e) {
     if constexpr (std::is_integral_v<Out>) {
         return RoundAndSaturate<Out>(e);
     } else {
@@ -163,35 +163,42 @@ struct TIIRArrays {
     long double weight;
 };
 
-// One sample of the difference equation; returns the emitted value and shifts the histories.
-// NA and NB are the term counts, or -1 to take them from the arrays.
+// One sample of the difference equation: returns the emitted value and shifts the histories.
+// NA and NB are the numbers of feedback and feed-forward terms, or -1 to take them from nA and
+// nB. The terms are added in this order, starting from 0, and the order is part of the result:
+//   acc = 0; acc += A[1]*y[1] ... A[NA]*y[NA]; acc += B[0]*x[0] ... B[NB-1]*x[NB-1]
+// With fixed orders the loops unroll and the histories stay in registers for the whole block.
 template <int NA, int NB>
-struct TIIRStep {
-    static inline long double Run(const long double* A, const long double* B, long double* y,
-                                  long double* x, int nA, int nB, bool includeInputTerms,
-                                  long double w, long double rest, long double input) {
-        const int feedback = NA >= 0 ? NA : nA;
-        const int feedforward = NB >= 0 ? NB : nB;
-        x[0] = input;
-        long double acc = 0;
-        for (int k = 1; k <= feedback; ++k)
-            acc += A[k] * y[k];
-        const long double feedbackOnly = acc;
-        for (int k = 0; k < feedforward; ++k)
-            acc += B[k] * x[k];
-        const long double v = includeInputTerms ? acc : feedbackOnly;
-        const long double e = w * y[1] + rest * v;
-        for (int k = feedback; k >= 2; --k)
-            y[k] = y[k - 1];
-        y[1] = acc;
-        for (int k = feedforward - 1; k >= 1; --k)
-            x[k] = x[k - 1];
-        return e;
-    }
-};
+[[gnu::always_inline]] inline long double IIRStep(const long double* A, const long double* B,
+                                                  long double* y, long double* x, int nA, int nB,
+                                                  bool includeInputTerms, long double w,
+                                                  long double rest, long double input) {
+    const int feedback = NA >= 0 ? NA : nA;
+    const int feedforward = NB >= 0 ? NB : nB;
+    x[0] = input;
+    long double acc = 0;
+#pragma GCC unroll 8
+    for (int k = 1; k <= feedback; ++k)
+        acc += A[k] * y[k];
+    const long double feedbackOnly = acc;
+#pragma GCC unroll 8
+    for (int k = 0; k < feedforward; ++k)
+        acc += B[k] * x[k];
+    // The emitted value; the history always receives the full output acc.
+    const long double v = includeInputTerms ? acc : feedbackOnly;
+    const long double e = w * y[1] + rest * v;
+#pragma GCC unroll 8
+    for (int k = feedback; k >= 2; --k)
+        y[k] = y[k - 1];
+    y[1] = acc;
+#pragma GCC unroll 8
+    for (int k = feedforward - 1; k >= 1; --k)
+        x[k] = x[k - 1];
+    return e;
+}
 
-// Runs a block with the coefficients and histories copied into fixed-size local arrays (so
-// they stay in registers or on the stack) and written back afterwards.
+// Runs a block of a filter of fixed order with its coefficients and histories copied into
+// local arrays and written back afterwards.
 template <int NA, int NB, class In, class Out>
 void RunIIRFixed(const TIIRArrays& arrays, const void* in, void* out, const TBlockPlan& plan) {
     long double A[NA + 1];
@@ -206,7 +213,7 @@ void RunIIRFixed(const TIIRArrays& arrays, const void* in, void* out, const TBlo
     const long double w = arrays.weight;
     const long double rest = 1 - w;
     RunBlock<In, Out, true>(in, out, plan, [&](long double input) {
-        return TIIRStep<NA, NB>::Run(A, B, y, x, NA, NB, include, w, rest, input);
+        return IIRStep<NA, NB>(A, B, y, x, NA, NB, include, w, rest, input);
     });
     std::copy_n(y, NA + 2, arrays.y);
     std::copy_n(x, NB, arrays.x);
@@ -216,8 +223,8 @@ template <class In, class Out>
 void RunIIRAnyOrder(const TIIRArrays& a, const void* in, void* out, const TBlockPlan& plan) {
     const long double rest = 1 - a.weight;
     RunBlock<In, Out, true>(in, out, plan, [&](long double input) {
-        return TIIRStep<-1, -1>::Run(a.A, a.B, a.y, a.x, a.feedback, a.feedforward,
-                                     a.includeInputTerms, a.weight, rest, input);
+        return IIRStep<-1, -1>(a.A, a.B, a.y, a.x, a.feedback, a.feedforward, a.includeInputTerms,
+                               a.weight, rest, input);
     });
 }
 

@@ -2,7 +2,9 @@
 // the text forms, index ranges and direction, output storing, block continuity, state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -527,27 +529,101 @@ TEST(FilterEngine, DefaultsEmitTheRecursionAndWeightOneEmitsThePreviousOutput) {
         EXPECT_EQ(previous[n], full[n - 1]) << n;
 }
 
-TEST(FilterEngine, WithoutInputTermsTheOutputIsPredictedFromPastOutputs) {
-    // Reference recursion written out in long double; the emitted value blends the previous
-    // full output with the feedback part only.
-    const auto filter = MakeContinuityFilter({"SE", {56, 8, 0.5, 10, 3}, true, 0.3});
-    const auto& iir = dynamic_cast<const TCustomIIRFilter&>(*filter);
-    const TDynExtendedArray A = iir.GetFeedbackCoeffs();
-    const TDynExtendedArray B = iir.GetFeedforwardCoeffs();
-    const std::vector<double> input = NoisySignal(60, 5);
-    const std::vector<double> emitted = RunFilter(*filter, input);
-    long double y1 = 0, y2 = 0, x1 = 0, x2 = 0;
-    for (size_t n = 0; n < input.size(); ++n) {
-        const long double x = input[n];
-        const long double feedback = A[1] * y1 + A[2] * y2;
-        const long double y = feedback + B[0] * x + B[1] * x1 + B[2] * x2;
-        const long double e = 0.3L * y1 + (1 - 0.3L) * feedback;
-        EXPECT_NEAR(emitted[n], static_cast<double>(e), 1e-9 * (1 + std::fabs(e))) << n;
-        y2 = y1;
-        y1 = y;
-        x2 = x1;
-        x1 = x;
+// The recursion written out as documented, in long double: the engine must reproduce it bit
+// for bit, in the emitted values and in what it remembers.
+std::vector<double> LiteralRecursion(const TCustomIIRFilter& filter,
+                                     const std::vector<double>& input) {
+    const TDynExtendedArray& A = filter.GetFeedbackCoeffs();
+    const TDynExtendedArray& B = filter.GetFeedforwardCoeffs();
+    const long double w = filter.PreviousOutputWeight;
+    std::vector<long double> y(A.size() + 1, 0.0L), x(B.size(), 0.0L);
+    std::vector<double> out;
+    for (double value : input) {
+        x[0] = value;
+        long double acc = 0;
+        for (size_t k = 1; k < A.size(); ++k)
+            acc += A[k] * y[k];
+        const long double feedback = acc;
+        for (size_t k = 0; k < B.size(); ++k)
+            acc += B[k] * x[k];
+        const long double v = filter.IncludeInputTerms ? acc : feedback;
+        const long double e = w * y[1] + (1 - w) * v;
+        out.push_back(static_cast<double>(std::clamp(e, -1.7e308L, 1.7e308L)));
+        for (size_t k = A.size() - 1; k >= 2; --k)
+            y[k] = y[k - 1];
+        y[1] = acc;
+        for (size_t k = B.size() - 1; k >= 1; --k)
+            x[k] = x[k - 1];
     }
+    return out;
+}
+
+bool SameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A recursive filter of an order no member has (two feedback and two feed-forward terms), so
+// the engine's general loop runs.
+class TOrderTwoTwoFilter : public TCustomIIRFilter {
+  public:
+    const char* ClassName() const override { return "TOrderTwoTwoFilter"; }
+    void Recalculate() override {
+        Validate();
+        SetArrayLengths(2, 3);
+        FeedforwardCoeffs[0] = 0.25L;
+        FeedforwardCoeffs[1] = -0.1L;
+        FeedbackCoeffs[1] = 1.2L;
+        FeedbackCoeffs[2] = -0.5L;
+        Changed = false;
+    }
+};
+
+TEST(FilterEngine, EmittedValuesFollowTheRecursionBitForBit) {
+    std::vector<double> input = NoisySignal(200, 5);
+    // Zeros of both signs from rest, and a value near the clamp.
+    input.insert(input.begin(), {0.0, -0.0, -0.0, 0.0});
+    input[100] = 1.6e308;
+    const ContinuityCase kinds[] = {{"SE", {56, 8, 0.5, 10, 3}},
+                                    {"SE", {56, 8, 0.5, 10, 3}, true, 0.5},
+                                    {"SE", {56, 8, 0.5, 10, 3}, true, 0.3},
+                                    {"SE", {56, 8, 0.5, 10, 3}, false, -0.2},
+                                    {"DUE", {56, 200, 0.5}},
+                                    {"DUE2007", {56, 200, 0.5}, true, 0.5},
+                                    {"LP", {100, 1, 5}, false, 0.7},
+                                    {"BP12", {100, 1, 0.5, 20}, true, 1.0}};
+    for (const ContinuityCase& kind : kinds) {
+        const auto filter = MakeContinuityFilter(kind);
+        const auto& iir = dynamic_cast<const TCustomIIRFilter&>(*filter);
+        const std::vector<double> expected = LiteralRecursion(iir, input);
+        const std::vector<double> emitted = RunFilter(*filter, input, 37);
+        for (size_t n = 0; n < input.size(); ++n)
+            ASSERT_TRUE(SameBits(emitted[n], expected[n]))
+                << kind.type << " w " << kind.weight << " sample " << n << ": " << emitted[n]
+                << " vs " << expected[n];
+    }
+
+    TOrderTwoTwoFilter general;
+    general.SetSetting(1, 10);
+    general.IncludeInputTerms = false;
+    general.PreviousOutputWeight = 0.25;
+    general.InputType = stDouble;
+    general.SetOutputType(stDouble);
+    general.Reset();
+    const std::vector<double> expected = LiteralRecursion(general, input);
+    const std::vector<double> emitted = RunFilter(general, input, 50);
+    for (size_t n = 0; n < input.size(); ++n)
+        ASSERT_TRUE(SameBits(emitted[n], expected[n])) << "general order, sample " << n;
+}
+
+TEST(FilterEngine, AMemberThatDoesNotSizeItsArraysIsRefused) {
+    class TUnsizedFilter : public TCustomIIRFilter {
+      public:
+        const char* ClassName() const override { return "TUnsizedFilter"; }
+    } unsized;
+    unsized.SetSetting(1, 10);
+    const double in = 1;
+    double out = 0;
+    EXPECT_THROW(unsized.Filter(&in, &out, 0, 0, -1), EInvalidOperation);
 }
 
 TEST(FilterEngine, InitOnFirstSampleStartsInTheSteadyState) {
