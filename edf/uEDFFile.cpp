@@ -290,6 +290,18 @@ void TCustomBaseEDFFile::Open() {
     if (FCreating) return;
     FIsOpen = true;
     FValidWhenOpened = false;
+    try {
+        ReadHeaders();
+    } catch (...) {
+        // A file system error while reading: nothing stays half open.
+        std::lock_guard<TCriticalSection> guard(FLock);
+        FStream.reset();
+        FIsOpen = false;
+        throw;
+    }
+}
+
+void TCustomBaseEDFFile::ReadHeaders() {
     ReadMainHeader();
     ReadSignalHeaders();
     RecomputeHeaderValid();
@@ -542,20 +554,27 @@ bool TCustomBaseEDFFile::ReadRecordInto(int32_t index, TDynSmallIntArray& buffer
 }
 
 bool TCustomBaseEDFFile::WriteRecordFrom(int32_t index, const TDynSmallIntArray& buffer) {
-    if (!FIsOpen || !FStream || FReadOnly || index < 0 || index > NumberOfRecords() ||
-        FRecordSamples <= 0 || buffer.size() != static_cast<size_t>(FRecordSamples))
+    if (!FIsOpen || !FStream || FReadOnly || index < 0 || FRecordSamples <= 0 ||
+        buffer.size() != static_cast<size_t>(FRecordSamples))
         return false;
     try {
-        const int64_t bytes = static_cast<int64_t>(FRecordSamples) * 2;
-        const int64_t position = FFileInfo->HeaderBytes() + static_cast<int64_t>(index) * bytes;
+        const TDynSmallIntArray* samples = &buffer;
+        TDynSmallIntArray swapped;
         if constexpr (std::endian::native == std::endian::big) {
-            TDynSmallIntArray swapped = buffer;
+            swapped = buffer;
             SwapSamples(swapped.data(), swapped.size());
-            WriteAt(position, swapped.data(), bytes);
-        } else {
-            WriteAt(position, buffer.data(), bytes);
+            samples = &swapped;
         }
-        if (index == NumberOfRecords()) FFileInfo->SetNumberOfRecords(index + 1);
+        const int64_t bytes = static_cast<int64_t>(FRecordSamples) * 2;
+        // Index check, write and count update in one piece, so that writers on several threads
+        // never append the same record twice.
+        std::lock_guard<TCriticalSection> guard(FLock);
+        const int32_t records = NumberOfRecords();
+        if (index > records) return false;
+        const int64_t position = FFileInfo->HeaderBytes() + static_cast<int64_t>(index) * bytes;
+        if (FStream->Position() != position) FStream->Seek(position);
+        FStream->Write(samples->data(), bytes);
+        if (index == records) FFileInfo->SetNumberOfRecords(index + 1);
     } catch (const std::exception&) {
         return false;
     }

@@ -185,6 +185,8 @@ class TCustomBaseEDFFile {
     virtual void OpenStream();
     virtual void ReadSignalHeaders();
     void ReadMainHeader();
+    // Reads both headers, checks them and counts the records present (Open after the stream).
+    void ReadHeaders();
     void WriteMainHeader();
     void WriteSignalHeaders();
     // RecordSamples = samples; the stream reads records of up to 2048 samples several at a

@@ -8,6 +8,7 @@
 // Checking is lenient unless --strict is given. Exit status: 0 when the file was opened (valid
 // or not), 1 for wrong arguments or a signal number out of range, 2 when the file could not be
 // opened.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -166,6 +167,52 @@ void PrintField(const char* name, const std::string& value, bool valid) {
     std::printf("  %-18s %-7s %s\n", name, valid ? "valid" : "INVALID", value.c_str());
 }
 
+// Why the file is refused, one line per reason, from what the library exposes.
+std::vector<std::string> Problems(TEDFFile& file) {
+    std::vector<std::string> problems;
+    const TCustomEDFFileInfo& info = file.FileInfo();
+    for (int i = 0; i < kEDFFieldCount; ++i)
+        if (!info.FieldValid(i))
+            problems.push_back(std::string("main header field ") + kFileFieldNames[i] +
+                               " is invalid: text " + Shown(info.RawIn().Field(i)));
+    if (info.FieldValid(ffNumberOfSignals) && file.SignalCount() == 0)
+        problems.push_back("the header declares no signals");
+    int64_t recordSamples = 0;
+    for (int32_t k = 0; k < file.SignalCount(); ++k) {
+        const TCustomEDFSignalInfo& s = file.Signal(k);
+        for (int i = 0; i < kEDFFieldCount; ++i)
+            if (!s.FieldValid(i))
+                problems.push_back("signal " + std::to_string(k + 1) + " " + Shown(s.Label()) +
+                                   ": field " + kSignalFieldNames[i] + " is invalid: text " +
+                                   Shown(s.Raw().Field(i)));
+        recordSamples += std::max(s.SamplesPerRecord(), 0);
+    }
+    const int64_t recordBytes = recordSamples * 2;
+    if (recordBytes > kEDFMaxRecordBytes)
+        problems.push_back("a data record of " + std::to_string(recordBytes) +
+                           " bytes is larger than " + std::to_string(kEDFMaxRecordBytes) +
+                           " bytes: the header is damaged");
+    if (!file.StrictChecking()) return problems;
+    if (recordBytes > kEDFStrictMaxRecordBytes)
+        problems.push_back("strict: a data record of " + std::to_string(recordBytes) +
+                           " bytes is larger than " + std::to_string(kEDFStrictMaxRecordBytes) +
+                           " bytes");
+    // The other strict checks need a readable header; the record count is the one it states.
+    if (!file.HeaderValid()) return problems;
+    const long double duration = info.RecordDuration();
+    if (duration < 1 && recordBytes / duration < kEDFStrictMaxRecordBytes)
+        problems.push_back("strict: records of " + Number(static_cast<double>(duration)) +
+                           " s are shorter than 1 s although a 1 s record would fit");
+    const std::string statedText = info.RawIn().NumberOfRecords();
+    const int32_t stated = StrToInt32Or0(statedText);
+    const int64_t expected = info.HeaderBytes() + static_cast<int64_t>(stated) * recordBytes;
+    if (IsInt32Text(statedText) && stated >= 0 && file.FileSize() != expected)
+        problems.push_back("strict: the file has " + std::to_string(file.FileSize()) +
+                           " bytes, the header's " + std::to_string(stated) + " records need " +
+                           std::to_string(expected));
+    return problems;
+}
+
 void PrintText(TEDFFile& file, const TOptions& options) {
     const TCustomEDFFileInfo& info = file.FileInfo();
     std::printf("File:            %s\n", options.FileName.c_str());
@@ -175,6 +222,11 @@ void PrintText(TEDFFile& file, const TOptions& options) {
     std::printf("Record samples:  %d\n", file.RecordSamples());
     std::printf("File size:       %lld bytes\n", static_cast<long long>(file.FileSize()));
     std::printf("Start:           %s\n", StartText(info).c_str());
+    if (!file.IsValid()) {
+        std::printf("\nWhy it is not valid\n");
+        for (const std::string& problem : Problems(file))
+            std::printf("  %s\n", problem.c_str());
+    }
     std::printf("\nMain header\n");
     const auto texts = FileFieldTexts(info);
     for (int i = 0; i < kEDFFieldCount; ++i)

@@ -231,16 +231,6 @@ TEST(EDFFileInfo, SettersMarkModifiedOnlyOnChange) {
     EXPECT_TRUE(info.Modified());
 }
 
-TEST(EDFFileInfo, SignalCountSetsTheHeaderSize) {
-    TEDFFileInfo info;
-    info.SetNumberOfSignals(14);
-    EXPECT_EQ(info.HeaderBytes(), 15 * 256);
-    EXPECT_TRUE(info.FieldValid(ffHeaderBytes));
-    info.SetNumberOfSignals(-3);
-    EXPECT_EQ(info.HeaderBytes(), 0);
-    EXPECT_FALSE(info.FieldValid(ffNumberOfSignals));
-}
-
 TEST(EDFFileInfo, DataFreezeTheStructure) {
     TEDFFileInfo info;
     info.SetNumberOfSignals(2);
@@ -449,16 +439,6 @@ TEST(EDFSignalInfo, SamplesPerRecordFreezeWithData) {
         EXPECT_STREQ(e.what(), "Data file already contains data");
     }
     EXPECT_EQ(info.SamplesPerRecord(), 200);
-}
-
-TEST(EDFSignalInfo, TextFieldRuleFollowsStrictness) {
-    TEDFSignalInfo info;
-    info.SetLabel(" EEG");
-    EXPECT_FALSE(info.FieldValid(sfLabel));
-    info.SetLabel("EEG        ");
-    EXPECT_TRUE(info.FieldValid(sfLabel));
-    EXPECT_EQ(info.Label(), "EEG");
-    EXPECT_TRUE(info.Modified());
 }
 
 TEST(EDFSignalInfo, AssignCopiesEverythingButOffsetAndRaw) {
