@@ -446,7 +446,8 @@ class TLP05RateFrequencyConvertor {
 
 // "Half order low-pass". 3 "Rate" (Hz) in (0, fs/2]: the smoother's -3 dB frequency. After
 // each Recalculate, "Rate" reads the frequency the coefficient actually gives (within 1e-6 in
-// gain of the value written).
+// gain of the value written). The state s is entry 0 of the output history; Reset zeroes it.
+// InitSteadyState is the recursive filters' one, which with no coefficients sets s to 0.
 class TLP05Filter : public TCustomIIRFilter {
   public:
     TLP05Filter();
