@@ -28,7 +28,8 @@ void SwapSamples(int16_t* samples, size_t count) {
     }
 }
 
-// Cuts `count` consecutive fields of the given widths out of `bytes` starting at `offset`.
+// The field of `width` characters at `offset` (shorter or empty where the bytes end); advances
+// the offset past it.
 std::string Cut(const std::string& bytes, size_t& offset, int width) {
     std::string text = offset < bytes.size() ? bytes.substr(offset, width) : std::string();
     offset += static_cast<size_t>(width);
@@ -168,16 +169,21 @@ bool TCustomBaseEDFFile::HeaderUsable() const {
 bool TCustomBaseEDFFile::IsValid() {
     if (FIsOpen) return FHeaderValid;
     if (FCreating) return AllHeadersValid();
-    // Closed: open, ask the open file (the same answer as after opening it), close again.
+    // Closed: open, ask the open file (the same answer as after opening it), close again. The
+    // question is asked read-only, so it neither creates a missing file nor writes a header.
+    const bool readOnly = FReadOnly;
+    FReadOnly = true;
     bool valid = false;
     try {
         Open();
         valid = IsValid();
     } catch (...) {
         CloseQuietly();
+        FReadOnly = readOnly;
         throw;
     }
     Close();
+    FReadOnly = readOnly;
     return valid;
 }
 

@@ -117,7 +117,8 @@ class TCustomBaseEDFFile {
     // Open: HeaderValid, and with strict checking also a record of at most 61440 bytes, a
     // record duration of at least 1 s unless even a 1 s record would be too large, and a file
     // size that matches the record count. Creating: every header valid. Closed: opens the
-    // file, asks, and closes it again (an error while opening passes on).
+    // file read-only, asks, and closes it again (an error while opening passes on); the file
+    // is never changed by the question.
     virtual bool IsValid();
 
     // Number of 16-bit samples in one data record over all signals; 0 while the header is not

@@ -314,16 +314,31 @@ TEST(EDFFile, BuffersOfTheWrongLengthAreRefused) {
     EXPECT_EQ(ReadBytes(path), before);
 }
 
-TEST(EDFFile, IsValidOfAClosedFileOpensAndCloses) {
+TEST(EDFFile, IsValidOfAClosedFileAsksTheOpenFileWithoutChangingIt) {
     ScratchDir dir;
-    const std::string path = dir.File("new.edf");
-    CreatePatternFile(path, {4}, 1);
-    TEDFFile file;
+    const std::string path = dir.File("minus1.edf");
+    HeaderTexts h;
+    h.records = "-1";
+    const std::string image = FileImage(h, 3, 4);
+    WriteBytes(path, image);
+    TEDFFile file;  // read-write, but a question must not write the count found
     file.SetFileName(path);
-    file.SetReadOnly(true);
     EXPECT_TRUE(file.IsValid());
     EXPECT_FALSE(file.IsOpen());
-    EXPECT_TRUE(IsValidEDFFile(path, true));
+    EXPECT_FALSE(file.ReadOnly());
+    EXPECT_EQ(ReadBytes(path), image);
+
+    // The strict layout checks count for a closed file too.
+    const std::string shortPath = dir.File("short.edf");
+    h.records = "4";
+    WriteBytes(shortPath, FileImage(h, 3, 4));
+    EXPECT_FALSE(IsValidEDFFile(shortPath, true));
+    EXPECT_TRUE(IsValidEDFFile(shortPath, false));
+
+    TEDFFile missing;
+    missing.SetFileName(dir.File("missing.edf"));
+    EXPECT_THROW(missing.IsValid(), EFOpenError);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing.edf")));
 }
 
 // ---- Opening files written elsewhere ----------------------------------------------------------
