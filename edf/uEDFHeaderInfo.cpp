@@ -544,6 +544,9 @@ void TCustomEDFFileInfo::ApplyStrictPatterns() {
         SetFieldValid(ffStartClock, false);
     for (int index : {ffNumberOfRecords, ffRecordDuration, ffNumberOfSignals})
         if (!IsLeftAligned(FRawIn.Field(index))) SetFieldValid(index, false);
+    // The standard writes reals with a point and without grouping, as for the signal ranges.
+    if (DecimalSeparator() != '.' || ThousandSeparator() != '\0')
+        SetFieldValid(ffRecordDuration, false);
 }
 
 const TEDFFileInfoRaw& TCustomEDFFileInfo::BuildRaw() {

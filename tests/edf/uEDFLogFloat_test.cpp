@@ -61,6 +61,12 @@ TEST(LogFloatHeader, EveryConditionOfTheDeclarationCounts) {
          [](TEDFSignalInfo& s) { s.SetPrefiltering("SU: " + Declaration("uV", kY0, kA)); }, true},
         {"other dimension", [](TEDFSignalInfo& s) { s.SetPhysicalDimension("uV"); }, false},
         {"physical minimum -32768", [](TEDFSignalInfo& s) { s.SetPhysicalMinimum(-32768); }, false},
+        {"physical maximum 32768", [](TEDFSignalInfo& s) { s.SetPhysicalMaximum(32768); }, false},
+        {"unit slot of 7 characters",
+         [](TEDFSignalInfo& s) {
+             s.SetPrefiltering("sign*LN[sign*(uV     )/(0.0001  )]/(0.001   )");
+         },
+         false},
         {"digital maximum 32766", [](TEDFSignalInfo& s) { s.SetDigitalMaximum(32766); }, false},
         {"unit slot not left-aligned",
          [](TEDFSignalInfo& s) {
@@ -103,6 +109,9 @@ TEST(LogFloatHeader, TheAnswerFollowsEverySetter) {
     EXPECT_FALSE(s.IsLogFloat());
     EXPECT_EQ(s.GetDimension(), "uV");
     s.SetPhysicalDimension("Filtered");
+    s.SetPhysicalMaximum(32768);
+    EXPECT_EQ(s.GetDimension(), "Filtered");
+    s.SetPhysicalMaximum(32767);
     EXPECT_TRUE(s.IsLogFloat());
     s.SetPrefiltering(Declaration("mV", 0.5, 0.002));
     EXPECT_EQ(s.GetDimension(), "mV");
