@@ -30,7 +30,6 @@
 #include <type_traits>
 
 #include "filters/uMedian.h"
-#include "filters/uRangeError.h"
 #include "support/uDynamicArray.h"
 #include "support/uExceptions.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "filters/uRangeError.h"
+#include "support/uExceptions.h"
 
 namespace vantrel {
 

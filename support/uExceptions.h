@@ -30,4 +30,12 @@ class EInvalidOperation : public Exception {
     const char* ClassName() const override { return "EInvalidOperation"; }
 };
 
+// An index or a value outside its range: "Index out of range", or a filter setting that the
+// filter cannot work with ("<class name>: Filter setting <index> out of range").
+class ERangeError : public Exception {
+  public:
+    using Exception::Exception;
+    const char* ClassName() const override { return "ERangeError"; }
+};
+
 }  // namespace vantrel
