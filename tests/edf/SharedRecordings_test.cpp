@@ -217,7 +217,7 @@ TEST(SharedRecordings, ReadStrictly) {
     }
 }
 
-// ---- The inspection tool ----------------------------------------------------------------------
+// ---- The edfinfo tool --------------------------------------------------------------------------
 
 struct ToolResult {
     int exitCode = -1;
