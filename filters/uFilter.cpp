@@ -1,12 +1,12 @@
 #include "filters/uFilter.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <numbers>
 
 #include "edf/uMath.h"
+#include "edf/udStr.h"
 
 namespace vantrel {
 
@@ -270,31 +270,6 @@ bool OutsideRange(double value, double low, double high) {
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
-// Number text.
-// ---------------------------------------------------------------------------------------------
-
-std::string FormatGeneral(long double x, int precision) {
-    if (std::isnan(x)) return "NAN";
-    if (std::isinf(x)) return x > 0 ? "INF" : "-INF";
-    if (x == 0) return "0";
-    char buffer[128];
-    // to_chars is locale-independent: the decimal separator is always a point. Its general
-    // form switches to the exponent form exactly where ours does.
-    const auto [end, error] =
-        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, precision);
-    if (error != std::errc()) return "NAN";
-    std::string text(buffer, end);
-    const size_t e = text.find('e');
-    if (e == std::string::npos) return text;
-    // "1.5e-07" -> "1.5E-7", "1e+20" -> "1E20".
-    const bool negative = text[e + 1] == '-';
-    size_t digits = e + 2;
-    while (digits + 1 < text.size() && text[digits] == '0')
-        ++digits;
-    return text.substr(0, e) + "E" + (negative ? "-" : "") + text.substr(digits);
-}
-
-// ---------------------------------------------------------------------------------------------
 // TCustomFilter
 // ---------------------------------------------------------------------------------------------
 
@@ -335,7 +310,7 @@ std::string TCustomFilter::GetAsString() const {
     std::string settings;
     for (int32_t i = 2; i <= SettingCount; ++i) {
         if (i > 2) settings += '/';
-        settings += FormatGeneral(GetSetting(i), 18);
+        settings += FormatFloatGeneral(GetSetting(i), 18);
     }
     const std::string_view name = type == ftNone ? std::string_view() : FilterTypeNames[type];
     return std::string(name) + "(" + settings + ")";
@@ -502,7 +477,7 @@ int32_t TLPFilter::CheckSettings() const {
 }
 
 std::string TLPFilter::GetLabel() const {
-    return "LP:" + FormatGeneral(GetSetting(3), 15) + "Hz";
+    return "LP:" + FormatFloatGeneral(GetSetting(3), 15) + "Hz";
 }
 
 void TLPFilter::Recalculate() {
@@ -532,7 +507,7 @@ int32_t THPFilter::CheckSettings() const {
 }
 
 std::string THPFilter::GetLabel() const {
-    return "HP:" + FormatGeneral(GetSetting(3), 15) + "Hz";
+    return "HP:" + FormatFloatGeneral(GetSetting(3), 15) + "Hz";
 }
 
 void THPFilter::Recalculate() {
@@ -656,7 +631,7 @@ int32_t TNotchFilter::CheckSettings() const {
 }
 
 std::string TNotchFilter::GetLabel() const {
-    return "N:" + FormatGeneral(GetSetting(3), 15) + "Hz";
+    return "N:" + FormatFloatGeneral(GetSetting(3), 15) + "Hz";
 }
 
 void TNotchFilter::SetSetting(int32_t i, double value) {
@@ -795,8 +770,8 @@ int32_t TBPFilter::CheckSettings() const {
 }
 
 std::string TBPFilter::GetLabel() const {
-    return "HP:" + FormatGeneral(GetSetting(3), 15) + "Hz LP:" + FormatGeneral(GetSetting(4), 15) +
-           "Hz";
+    return "HP:" + FormatFloatGeneral(GetSetting(3), 15) +
+           "Hz LP:" + FormatFloatGeneral(GetSetting(4), 15) + "Hz";
 }
 
 void TBPFilter::Recalculate() {

@@ -533,11 +533,6 @@ std::unique_ptr<TCustomFilter> CreateFilter(std::string_view name);
 // The type of a filter by its class name; ftNone for classes outside the table.
 TFilterType FilterTypeOf(const TCustomFilter& filter);
 
-// x in the English-US general number format with `precision` significant digits: fixed-point
-// for decimal exponents -5 < e < precision, else d.dddE<exp> (1E-5, 1.5E20); trailing zeros
-// removed, "0" for zero, "NAN", "INF", "-INF".
-std::string FormatGeneral(long double x, int precision);
-
 // -------------------------------------------------------------------------------------------
 
 template <class In, class Out>

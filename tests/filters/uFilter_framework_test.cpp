@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "FilterTestHelpers.h"
+#include "edf/udStr.h"
 #include "filters/uFilter.h"
 
 namespace vantrel {
@@ -140,16 +141,16 @@ TEST(FilterText, LabelsUseFifteenDigits) {
 }
 
 TEST(FilterText, GeneralFormat) {
-    EXPECT_EQ(FormatGeneral(0, 15), "0");
-    EXPECT_EQ(FormatGeneral(-0.0, 15), "0");
-    EXPECT_EQ(FormatGeneral(0.0001, 15), "0.0001");
-    EXPECT_EQ(FormatGeneral(0.00001, 15), "1E-5");
-    EXPECT_EQ(FormatGeneral(-1.5e-7, 15), "-1.5E-7");
-    EXPECT_EQ(FormatGeneral(1e15, 15), "1E15");
-    EXPECT_EQ(FormatGeneral(123456789012345, 15), "123456789012345");
-    EXPECT_EQ(FormatGeneral(2.5e300, 15), "2.5E300");
-    EXPECT_EQ(FormatGeneral(std::numeric_limits<double>::quiet_NaN(), 15), "NAN");
-    EXPECT_EQ(FormatGeneral(-std::numeric_limits<double>::infinity(), 15), "-INF");
+    EXPECT_EQ(FormatFloatGeneral(0, 15), "0");
+    EXPECT_EQ(FormatFloatGeneral(-0.0, 15), "0");
+    EXPECT_EQ(FormatFloatGeneral(0.0001, 15), "0.0001");
+    EXPECT_EQ(FormatFloatGeneral(0.00001, 15), "1E-5");
+    EXPECT_EQ(FormatFloatGeneral(-1.5e-7, 15), "-1.5E-7");
+    EXPECT_EQ(FormatFloatGeneral(1e15, 15), "1E15");
+    EXPECT_EQ(FormatFloatGeneral(123456789012345, 15), "123456789012345");
+    EXPECT_EQ(FormatFloatGeneral(2.5e300, 15), "2.5E300");
+    EXPECT_EQ(FormatFloatGeneral(std::numeric_limits<double>::quiet_NaN(), 15), "NAN");
+    EXPECT_EQ(FormatFloatGeneral(-std::numeric_limits<double>::infinity(), 15), "-INF");
 }
 
 // ---------------------------------------------------------------------------------------------
