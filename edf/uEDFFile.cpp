@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "edf/uDataFile.h"
-#include "edf/udStr.h"
+#include "support/udStr.h"
 #include "support/uDateTime.h"
 
 namespace vantrel {

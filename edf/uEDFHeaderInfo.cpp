@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "edf/uDataFile.h"
-#include "edf/udStr.h"
+#include "support/udStr.h"
 #include "support/uExceptions.h"
 
 namespace vantrel {

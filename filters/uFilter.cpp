@@ -5,8 +5,8 @@
 #include <limits>
 #include <numbers>
 
-#include "edf/uMath.h"
-#include "edf/udStr.h"
+#include "support/uMath.h"
+#include "support/udStr.h"
 
 namespace vantrel {
 

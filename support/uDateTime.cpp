@@ -5,7 +5,7 @@
 #include <ctime>
 #include <utility>
 
-#include "edf/udStr.h"
+#include "support/udStr.h"
 #include "support/uExceptions.h"
 
 namespace vantrel {

@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "edf/uLocale.h"
+#include "support/uLocale.h"
 #include "support/uTokenizer.h"
 
 namespace vantrel {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "edf/uEDF.h"
-#include "edf/udStr.h"
+#include "support/udStr.h"
 #include "support/uDateTime.h"
 
 using namespace vantrel;

@@ -7,9 +7,9 @@
 #include "EDFTestFiles.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFHeaderInfo.h"
-#include "edf/uLocale.h"
-#include "edf/uMath.h"
-#include "edf/udStr.h"
+#include "support/uLocale.h"
+#include "support/uMath.h"
+#include "support/udStr.h"
 
 namespace vantrel {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "FilterTestHelpers.h"
-#include "edf/udStr.h"
+#include "support/udStr.h"
 #include "filters/uFilter.h"
 
 namespace vantrel {

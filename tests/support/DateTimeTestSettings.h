@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "edf/uLocale.h"
+#include "support/uLocale.h"
 #include "support/uDateTime.h"
 
 namespace vantrel {

@@ -1,4 +1,4 @@
-#include "edf/udStr.h"
+#include "support/udStr.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "edf/uLocale.h"
+#include "support/uLocale.h"
 
 namespace vantrel {
 

@@ -1,4 +1,4 @@
-#include "edf/uLocale.h"
+#include "support/uLocale.h"
 
 #include <cstdlib>
 #include <locale>

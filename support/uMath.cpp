@@ -1,4 +1,4 @@
-#include "edf/uMath.h"
+#include "support/uMath.h"
 
 #include <cmath>
 
