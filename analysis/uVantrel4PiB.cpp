@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "analysis/uVantrel4.h"
+#include "analysis/uVantrel4Codes.h"
 #include "analysis/uVantrel4Records.h"
 #include "edf/uDataFile.h"
 #include "expr/uExprParser.h"
@@ -56,11 +57,10 @@ class TShownProgress {
 
 // Counts one second into the histogram, unless both SU and SS code to 0 or SS - SU has no bin.
 void CountSecond(int16_t suCode, int16_t ssCode, std::vector<int32_t>& histogram) {
-    const long double su = LogFloatDecode(suCode, results::kLogFloatY0, results::kLogFloatA);
-    const long double ss = LogFloatDecode(ssCode, results::kLogFloatY0, results::kLogFloatA);
+    const long double su = results::DecodeValue(suCode);
+    const long double ss = results::DecodeValue(ssCode);
     if (std::fabs(su) < results::kLogFloatY0 && std::fabs(ss) < results::kLogFloatY0) return;
-    const int d =
-        LogFloatEncode(static_cast<double>(ss - su), results::kLogFloatY0, results::kLogFloatA);
+    const int d = results::CodeTable().Encode(static_cast<double>(ss - su));
     if (d < kLowestCode || d > kHighestCode || d == 0) return;
     int32_t& bin = histogram[d + pib::kBinOffset];
     if (bin < kInt32Max) ++bin;
@@ -113,40 +113,66 @@ std::pair<int32_t, int32_t> NonZeroStretch(const T* values, int32_t count) {
     return {first, last};
 }
 
+// The runs of consecutive non-zero bins [first, last] of the smoothed histogram, in increasing
+// order. A night fills a few thousand bins in a handful of runs, often far apart (artifacts).
+std::vector<std::pair<int32_t, int32_t>> NonZeroRuns(const std::vector<int32_t>& smoothed) {
+    std::vector<std::pair<int32_t, int32_t>> runs;
+    for (int32_t b = 0; b < static_cast<int32_t>(smoothed.size()); ++b) {
+        if (smoothed[b] == 0) continue;
+        if (!runs.empty() && runs.back().second == b - 1)
+            runs.back().second = b;
+        else
+            runs.emplace_back(b, b);
+    }
+    return runs;
+}
+
 // The shifts whose sums have at least one non-zero term, and the terms that can be non-zero.
 struct TMatchWork {
     const int32_t* Smoothed = nullptr;
     const double* Matching = nullptr;
-    int32_t BinFirst = 0, BinLast = -1;    // non-zero stretch of the smoothed histogram
-    int32_t TermFirst = 0, TermLast = -1;  // non-zero stretch of the matching function
+    std::vector<std::pair<int32_t, int32_t>> Runs;  // non-zero runs of the smoothed histogram
+    int32_t TermFirst = 0, TermLast = -1;           // non-zero stretch of the matching function
     int32_t ShiftFirst = 0, ShiftLast = -1;
     double* Out = nullptr;  // the curve at index peak: Out[s] is shift s
 };
 
-// The sums of the shifts s0 .. s0 + n - 1 (n <= kShiftBlock). Each sum runs over its terms in
-// increasing m. Terms outside the non-zero stretches are +0 or -0; an accumulator that starts
-// at +0 never becomes -0 when rounding to nearest, and adding a zero to any other value leaves
-// it unchanged, so leaving those terms out (or taking a few of them in, where the stretches of
-// the block's shifts differ) gives exactly the sum over all 5999 terms.
-void SumShiftBlock(const TMatchWork& w, int32_t s0, int32_t n) {
-    const int32_t sLast = s0 + n - 1;
-    const int32_t mFirst = std::max(w.TermFirst, w.BinFirst - sLast);
-    const int32_t mLast = std::min(w.TermLast, w.BinLast - s0);
-    long double sum[kShiftBlock] = {0, 0, 0, 0};
+// The terms m0 .. m1 of the shifts s0 .. s0 + n - 1, added in increasing m.
+void AddTerms(const TMatchWork& w, int32_t s0, int32_t n, int32_t m0, int32_t m1,
+              long double* sum) {
     if (n == kShiftBlock) {
         const int32_t* h = w.Smoothed + s0;
-        for (int32_t m = mFirst; m <= mLast; ++m) {
+        for (int32_t m = m0; m <= m1; ++m) {
             const long double g = w.Matching[m];
             sum[0] += static_cast<long double>(h[m]) * g;
             sum[1] += static_cast<long double>(h[m + 1]) * g;
             sum[2] += static_cast<long double>(h[m + 2]) * g;
             sum[3] += static_cast<long double>(h[m + 3]) * g;
         }
-    } else {
-        for (int32_t k = 0; k < n; ++k)
-            for (int32_t m = mFirst; m <= mLast; ++m)
-                sum[k] += static_cast<long double>(w.Smoothed[s0 + k + m]) *
-                          static_cast<long double>(w.Matching[m]);
+        return;
+    }
+    for (int32_t k = 0; k < n; ++k)
+        for (int32_t m = m0; m <= m1; ++m)
+            sum[k] += static_cast<long double>(w.Smoothed[s0 + k + m]) *
+                      static_cast<long double>(w.Matching[m]);
+}
+
+// The sums of the shifts s0 .. s0 + n - 1 (n <= kShiftBlock). Each sum runs over its terms in
+// increasing m. Terms outside the non-zero runs of the histogram and the non-zero stretch of
+// the matching function are +0 or -0; an accumulator that starts at +0 never becomes -0 when
+// rounding to nearest, and adding a zero to any other value leaves it unchanged, so leaving
+// those terms out (or taking a few of them in, where the runs seen by the block's shifts
+// differ) gives exactly the sum over all 5999 terms.
+void SumShiftBlock(const TMatchWork& w, int32_t s0, int32_t n) {
+    const int32_t sLast = s0 + n - 1;
+    long double sum[kShiftBlock] = {0, 0, 0, 0};
+    int32_t next = w.TermFirst;  // first term not added yet: no term is added twice
+    for (const auto& [first, last] : w.Runs) {
+        const int32_t m0 = std::max(next, first - sLast);
+        const int32_t m1 = std::min(w.TermLast, last - s0);
+        if (m0 > m1) continue;
+        AddTerms(w, s0, n, m0, m1, sum);
+        next = m1 + 1;
     }
     for (int32_t k = 0; k < n; ++k)
         w.Out[s0 + k] = static_cast<double>(sum[k]);
@@ -211,12 +237,12 @@ std::vector<double> MatchCurve(const std::vector<int32_t>& smoothed,
     w.Smoothed = smoothed.data();
     w.Matching = matching.data();
     w.Out = curve.data() + peak;
-    std::tie(w.BinFirst, w.BinLast) = NonZeroStretch(smoothed.data(), pib::kBins - 1);
+    w.Runs = NonZeroRuns(smoothed);
     std::tie(w.TermFirst, w.TermLast) = NonZeroStretch(matching.data(), kTerms);
-    if (w.BinFirst > w.BinLast || w.TermFirst > w.TermLast) return curve;
-    // Shift s has a non-zero term when BinFirst <= s + m <= BinLast for a non-zero term m.
-    w.ShiftFirst = std::max(0, w.BinFirst - w.TermLast);
-    w.ShiftLast = std::min(pib::kShifts - 1, w.BinLast - w.TermFirst);
+    if (w.Runs.empty() || w.TermFirst > w.TermLast) return curve;
+    // Shift s has a non-zero term when s + m lies in a run for a non-zero term m.
+    w.ShiftFirst = std::max(0, w.Runs.front().first - w.TermLast);
+    w.ShiftLast = std::min(pib::kShifts - 1, w.Runs.back().second - w.TermFirst);
     if (w.ShiftFirst > w.ShiftLast) return curve;
 
     const int32_t blocks = (w.ShiftLast - w.ShiftFirst + kShiftBlock) / kShiftBlock;
