@@ -28,24 +28,17 @@ void TResultsRecords::Load(int32_t record) {
     if (record == FCurrent) return;
     Flush();
     FCurrent = -1;
+    FFirst = kNoRecord;
     FFile.ReadRecord(record);
     FCurrent = record;
+    FFirst = int64_t{record} * results::kSamplesPerRecord;
+    FData = FFile.GetRecordBuffer().data();
 }
 
-int32_t TResultsRecords::Index(int signal, int64_t t) {
+int32_t TResultsRecords::LoadingIndex(int signal, int64_t t) {
     const auto record = static_cast<int32_t>(t / results::kSamplesPerRecord);
     if (record != FCurrent) Load(record);
     return FOffsets[signal] + static_cast<int32_t>(t % results::kSamplesPerRecord);
-}
-
-int16_t TResultsRecords::Get(int signal, int64_t t) {
-    return FFile.GetRecordBuffer()[Index(signal, t)];
-}
-
-void TResultsRecords::Put(int signal, int64_t t, int16_t code) {
-    const int32_t index = Index(signal, t);
-    FFile.GetRecordBuffer()[index] = code;
-    FDirty = true;
 }
 
 void TResultsRecords::Flush() {

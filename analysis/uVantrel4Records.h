@@ -30,21 +30,35 @@ class TResultsRecords {
     // Makes `record` the one in memory (writing back a changed one first). Raises the
     // library's EDataFile error when the record cannot be read or written.
     void Load(int32_t record);
-    // The code of `signal` at second t, and its change.
-    int16_t Get(int signal, int64_t t);
-    void Put(int signal, int64_t t, int16_t code);
+    // The code of `signal` at second t, and its change. Inline: the smoothing stages reach
+    // every sample of every signal many times.
+    int16_t Get(int signal, int64_t t) { return FData[Index(signal, t)]; }
+    void Put(int signal, int64_t t, int16_t code) {
+        const int32_t index = Index(signal, t);
+        FData[index] = code;
+        FDirty = true;
+    }
     // Writes the record in memory back when it was changed.
     void Flush();
     // Flush, write the header and close the file.
     void Finish();
 
   private:
-    int32_t Index(int signal, int64_t t);
+    // The buffer index of `signal` at second t, loading the record that holds t.
+    int32_t Index(int signal, int64_t t) {
+        const uint64_t k = static_cast<uint64_t>(t - FFirst);
+        if (k >= uint64_t{results::kSamplesPerRecord}) return LoadingIndex(signal, t);
+        return FOffsets[signal] + static_cast<int32_t>(k);
+    }
+    int32_t LoadingIndex(int signal, int64_t t);
 
     TEDFFile FFile;
     std::array<int32_t, results::kSignals> FOffsets{};
     int32_t FCurrent = -1;
+    int64_t FFirst = kNoRecord;  // first second of the record in memory
+    int16_t* FData = nullptr;    // the file's record buffer while a record is in memory
     bool FDirty = false;
+    static constexpr int64_t kNoRecord = INT64_MIN / 2;  // no t - kNoRecord is within a record
 };
 
 }  // namespace vantrel

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analysis/uVantrel4.h"
+#include "analysis/uVantrel4Codes.h"
 #include "analysis/uVantrel4Records.h"
 #include "support/uMath.h"
 #include "support/udStr.h"
@@ -87,14 +88,10 @@ class TSmoothPass {
 
   private:
     // ---- Samples -----------------------------------------------------------------------
-    long double Value(Signal signal, int64_t t) {
-        return LogFloatDecode(F.Get(signal, t), results::kLogFloatY0, results::kLogFloatA);
-    }
+    long double Value(Signal signal, int64_t t) { return results::DecodeValue(F.Get(signal, t)); }
     // The log-float code of a long double value, rounded to double on the way.
     void PutValue(Signal signal, int64_t t, long double value) {
-        const int code =
-            LogFloatEncode(static_cast<double>(value), results::kLogFloatY0, results::kLogFloatA);
-        F.Put(signal, t, static_cast<int16_t>(code));
+        F.Put(signal, t, results::EncodeValue(static_cast<double>(value)));
     }
     // A ratio as digital value ratio x 100 x MCgain, held at +-32767, rounded half to even.
     void PutRatio(Signal signal, int64_t t, long double ratio) {

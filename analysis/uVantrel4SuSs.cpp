@@ -12,6 +12,7 @@
 #include <string>
 
 #include "analysis/uVantrel4.h"
+#include "analysis/uVantrel4Codes.h"
 #include "edf/uDataFile.h"
 #include "support/uMath.h"
 
@@ -315,10 +316,8 @@ bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
             if (!complete) continue;
             aSU = aSU * SP.SUScale;
             aSS = aSS * SP.SSScale;
-            out[results::kSU * kSamplesPerRecord + m] = static_cast<int16_t>(
-                LogFloatEncode(aSU, results::kLogFloatY0, results::kLogFloatA));
-            out[results::kSS * kSamplesPerRecord + m] = static_cast<int16_t>(
-                LogFloatEncode(aSS, results::kLogFloatY0, results::kLogFloatA));
+            out[results::kSU * kSamplesPerRecord + m] = results::EncodeValue(aSU);
+            out[results::kSS * kSamplesPerRecord + m] = results::EncodeValue(aSS);
             if (++m == kSamplesPerRecord) {
                 output.WriteRecord(output.NumberOfRecords());
                 m = 0;

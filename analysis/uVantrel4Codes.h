@@ -1,0 +1,30 @@
+// The log-float coding of the results file's SU, SS and smoothed signals (Y0 0.0001, A 0.001)
+// by table: the same codes and values as LogFloatEncode and LogFloatDecode, without their
+// logarithms and exponentials, which were most of the time of the stages after SU/SS.
+// Internal to the engine.
+#pragma once
+
+#include <cstdint>
+
+#include "analysis/uVantrel4.h"
+#include "support/uLogFloatTable.h"
+
+namespace vantrel::results {
+
+// Built on first use (a few milliseconds, once per process; thread-safe).
+inline const TLogFloatTable& CodeTable() {
+    static const TLogFloatTable table(kLogFloatY0, kLogFloatA);
+    return table;
+}
+
+// LogFloatEncode(x, 0.0001, 0.001) as a sample.
+inline int16_t EncodeValue(double x) {
+    return static_cast<int16_t>(CodeTable().Encode(x));
+}
+
+// LogFloatDecode(code, 0.0001, 0.001).
+inline long double DecodeValue(int16_t code) {
+    return CodeTable().Decode(code);
+}
+
+}  // namespace vantrel::results

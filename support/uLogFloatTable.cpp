@@ -1,0 +1,109 @@
+#include "support/uLogFloatTable.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+#include "support/uMath.h"
+
+namespace vantrel {
+
+namespace {
+
+// Doubles > 0 in increasing order have increasing bit patterns, so a double can be stepped and
+// bisected through its bits.
+uint64_t Bits(double x) {
+    return std::bit_cast<uint64_t>(x);
+}
+double FromBits(uint64_t bits) {
+    return std::bit_cast<double>(bits);
+}
+
+// The smallest double above Y0 whose code is at least `code`, starting from an estimate:
+// the bracket around it grows until it holds the change, then is halved down to it.
+double FindBoundary(int code, double Y0, double A) {
+    const auto reaches = [&](uint64_t bits) {
+        return LogFloatEncode(FromBits(bits), Y0, A) >= code;
+    };
+    const long double estimate =
+        static_cast<long double>(Y0) * std::exp(static_cast<long double>(A) * (code - 0.5L));
+    const uint64_t lowest = Bits(Y0) + 1;
+    const uint64_t highest = Bits(std::numeric_limits<double>::max());
+    uint64_t guess = std::isfinite(static_cast<double>(estimate))
+                         ? std::clamp(Bits(static_cast<double>(estimate)), lowest, highest)
+                         : highest;
+    uint64_t below, above;  // codes below `code` at `below`, at least `code` at `above`
+    uint64_t step = 1;
+    if (reaches(guess)) {
+        above = guess;
+        while (true) {
+            below = above - std::min(step, above - lowest + 1);
+            if (below < lowest || !reaches(below)) break;
+            above = below;
+            step *= 2;
+        }
+        if (below < lowest) return FromBits(lowest);
+    } else {
+        below = guess;
+        while (true) {
+            above = below + std::min(step, highest - below);
+            if (reaches(above)) break;
+            if (above == highest) return std::numeric_limits<double>::infinity();
+            below = above;
+            step *= 2;
+        }
+    }
+    while (above - below > 1) {
+        const uint64_t middle = below + (above - below) / 2;
+        (reaches(middle) ? above : below) = middle;
+    }
+    return FromBits(above);
+}
+
+}  // namespace
+
+TLogFloatTable::TLogFloatTable(double Y0, double A) : FY0(Y0), FA(A) {
+    if (!(Y0 > 0) || !(A > 0)) throw std::invalid_argument("log-float table needs Y0 > 0, A > 0");
+    FBoundary.resize(kLogFloatMaxCode + 1);
+    FBoundary[0] = Y0;
+    for (int c = 1; c <= kLogFloatMaxCode; ++c)
+        FBoundary[c] = FindBoundary(c, Y0, A);
+
+    // Buckets no wider than one code step (relative width 2^-p <= A), at most 2^12 per binade.
+    const int p = std::clamp(static_cast<int>(std::ceil(-std::log2(A))), 0, 12);
+    FShift = std::numeric_limits<double>::digits - 1 - p;
+    FFirstKey = Bits(Y0) >> FShift;
+    const double top = std::min(FBoundary[kLogFloatMaxCode], std::numeric_limits<double>::max());
+    const uint64_t buckets = (Bits(top) >> FShift) - FFirstKey + 1;
+    FBucketCode.resize(buckets);
+    for (uint64_t k = 0; k < buckets; ++k) {
+        const double edge = std::max(FromBits((FFirstKey + k) << FShift), Y0);
+        FBucketCode[k] = static_cast<int16_t>(edge > Y0 ? SearchedCode(edge) : 0);
+    }
+
+    FDecoded.resize(kLogFloatMaxCode + 2);
+    for (int32_t d = 0; d <= kLogFloatMaxCode + 1; ++d)
+        FDecoded[d] = LogFloatDecode(d, Y0, A);
+}
+
+uint64_t TLogFloatTable::Key(double x) const {
+    return (Bits(x) >> FShift) - FFirstKey;
+}
+
+int TLogFloatTable::SearchedCode(double x) const {
+    // Boundaries 1 .. 32767 at most x.
+    return static_cast<int>(std::upper_bound(FBoundary.begin() + 1, FBoundary.end(), x) -
+                            (FBoundary.begin() + 1));
+}
+
+int TLogFloatTable::PositiveCode(double magnitude) const {
+    if (magnitude >= FBoundary[kLogFloatMaxCode]) return kLogFloatMaxCode;
+    int code = FBucketCode[Key(magnitude)];
+    while (magnitude >= FBoundary[code + 1])
+        ++code;
+    return code;
+}
+
+}  // namespace vantrel
