@@ -102,9 +102,10 @@ class TShownProgress {
     TProgressWindow& FWindow;
 };
 
-void ReadInputRecord(TEDFFile& input, int32_t index) {
+// Reads the analysed signal's part of input record `index` into `samples`.
+void ReadInputRecord(TEDFFile& input, int32_t signal, int32_t index, TDynSmallIntArray& samples) {
     try {
-        input.ReadRecord(index);
+        input.ReadSignal(signal, index, 1, samples);
     } catch (...) {
         // An unattended run must never wait for a dialog: batch mode reports to the list.
         static const std::string message = "Unable to read datablock from EDF inputFile";
@@ -115,6 +116,47 @@ void ReadInputRecord(TEDFFile& input, int32_t index) {
         throw;
     }
 }
+
+// The analysed signal's samples of the input records, read several records at a time and
+// only the signal's bytes: of a 20-signal recording a twentieth of the file.
+class TSignalRecords {
+  public:
+    TSignalRecords(TEDFFile& input, int32_t signal, int32_t samplesPerRecord)
+        : FInput(input),
+          FSignal(signal),
+          FSamplesPerRecord(samplesPerRecord),
+          FBatch(std::max(1, kBatchSamples / std::max(samplesPerRecord, 1))),
+          FSamples(static_cast<size_t>(FBatch) * samplesPerRecord) {}
+
+    // The samples of record j; records are asked for in increasing order. A batch that cannot
+    // be read is read again record by record, so that a failure is met, and reported, at the
+    // record that fails after every record before it was processed, as with single records.
+    const int16_t* Record(int32_t j) {
+        if (j < FFirst || j >= FFirst + FCount) Read(j);
+        return FSamples.data() + static_cast<size_t>(j - FFirst) * FSamplesPerRecord;
+    }
+
+  private:
+    static constexpr int32_t kBatchSamples = 32768;  // 64 KiB per read at most
+
+    void Read(int32_t j) {
+        FCount = 0;
+        const int32_t count = std::min(FBatch, FInput.NumberOfRecords() - j);
+        if (count > 1 && FInput.ReadSignalInto(FSignal, j, count, FSamples.data())) {
+            FFirst = j;
+            FCount = count;
+            return;
+        }
+        ReadInputRecord(FInput, FSignal, j, FSamples);
+        FFirst = j;
+        FCount = 1;
+    }
+
+    TEDFFile& FInput;
+    const int32_t FSignal, FSamplesPerRecord, FBatch;
+    TDynSmallIntArray FSamples;
+    int32_t FFirst = 0, FCount = 0;
+};
 
 }  // namespace
 
@@ -243,11 +285,10 @@ bool CreateResultsFile(TEDFFile& input, const TAnalysisParam& AP, const TInputSi
 bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
                 const TInputSignalChar& ISC, TSUSSParameters& SP) {
     using results::kSamplesPerRecord;
-    const TDynSmallIntArray& in = input.GetRecordBuffer();
     TDynSmallIntArray& out = output.GetRecordBuffer();
     const int32_t N = AP.UndersamplingFactor;
-    const int64_t signalEnd = int64_t{ISC.RecordOffset} + ISC.SamplesPerRecord;
-    if (N < 1 || ISC.RecordOffset < 0 || signalEnd > static_cast<int64_t>(in.size()) ||
+    if (N < 1 || AP.SignalIndex < 0 || AP.SignalIndex >= input.SignalCount() ||
+        input.Signal(AP.SignalIndex).SamplesPerRecord() != ISC.SamplesPerRecord ||
         out.size() != size_t{results::kSignals} * kSamplesPerRecord ||
         SP.InBlock.size() < BlockLength(ISC.SamplesPerRecord, N) ||
         SP.DueOut.size() < SP.InBlock.size() || SP.SeOut.size() < SP.InBlock.size() ||
@@ -270,25 +311,25 @@ bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
     progress->SetText("Computing SU and SS from EDF inputfile");
     TShownProgress shown(*progress);
 
+    TSignalRecords signal(input, AP.SignalIndex, ISC.SamplesPerRecord);
     const int32_t records = input.NumberOfRecords();
     for (int32_t j = 0; j < records; ++j) {
-        ReadInputRecord(input, j);
+        const int16_t* in = signal.Record(j);
         EngineWindows().ProcessMessages();
         if (progress->Cancelled()) return false;
         progress->SetPosition(static_cast<int>(std::nearbyint(double(j) / records * 100)));
 
+        // Samples N, 2N, 3N ... counted from 1 over the whole recording: the counter k says
+        // how many samples were passed since the last one kept.
         int32_t b = 0;
-        for (int32_t s = 0; s < ISC.SamplesPerRecord; ++s) {
-            if (k == N) {
-                int64_t v = int64_t{in[ISC.RecordOffset + s]} - ISC.DigitalZero;
-                if (v > kClip) v = kClip;
-                if (v < -kClip) v = -kClip;
-                SP.InBlock[b++] = static_cast<int16_t>(v);
-                k = 1;
-            } else {
-                ++k;
-            }
+        int32_t s = N - k;  // the first sample of this record to keep
+        for (; s < ISC.SamplesPerRecord; s += N) {
+            int64_t v = int64_t{in[s]} - ISC.DigitalZero;
+            if (v > kClip) v = kClip;
+            if (v < -kClip) v = -kClip;
+            SP.InBlock[b++] = static_cast<int16_t>(v);
         }
+        k = N - (s - ISC.SamplesPerRecord);  // samples since the last one kept, plus 1
         SP.DueFilter->Filter(SP.InBlock.data(), SP.DueOut.data(), 0, b - 1, -1);
         SP.SeFilter->Filter(SP.InBlock.data(), SP.SeOut.data(), 0, b - 1, -1);
 

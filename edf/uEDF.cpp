@@ -33,6 +33,15 @@ void TEDFFile::ReadRecord(int32_t index) {
     if (!ReadRecordInto(index, GetRecordBuffer())) throw EDataFileReadData();
 }
 
+void TEDFFile::ReadSignal(int32_t signal, int32_t first, int32_t count,
+                          TDynSmallIntArray& samples) {
+    if (!IsOpen()) throw EDataFileHeaderInvalid();
+    if (signal < 0 || signal >= SignalCount() ||
+        samples.size() < static_cast<size_t>(count) * Signal(signal).SamplesPerRecord() ||
+        !ReadSignalInto(signal, first, count, samples.data()))
+        throw EDataFileReadData();
+}
+
 void TEDFFile::WriteRecord(int32_t index) {
     CheckWrite(index);
     if (!WriteRecordFrom(index, GetRecordBuffer())) throw EDataFileWriteData();

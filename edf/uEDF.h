@@ -30,6 +30,11 @@ class TEDFFile : public TCustomEDFFile {
     // EDataFileReadData for an index out of 0..NumberOfRecords, EDataFileWriteData when the
     // write fails.
     void WriteRecord(int32_t index) override;
+    // ReadSignalInto into the start of `samples`, which must hold at least count x the signal's
+    // SamplesPerRecord samples. Raises EDataFileHeaderInvalid when the file is not open,
+    // EDataFileReadData for a signal or record out of range, a buffer too short or a failed
+    // read.
+    void ReadSignal(int32_t signal, int32_t first, int32_t count, TDynSmallIntArray& samples);
 
   protected:
     // Sets the signal offsets and gives the buffer the new record size.

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "edf/uDataFile.h"
-#include "support/udStr.h"
 #include "support/uDateTime.h"
+#include "support/udStr.h"
 
 namespace vantrel {
 
@@ -609,6 +609,34 @@ void TCustomBaseEDFFile::ReadRecord(int32_t index) {
 
 void TCustomBaseEDFFile::WriteRecord(int32_t index) {
     CheckWrite(index);
+}
+
+bool TCustomBaseEDFFile::ReadSignalInto(int32_t signal, int32_t first, int32_t count,
+                                        int16_t* samples) {
+    if (!FIsOpen || !FStream || FRecordSamples <= 0 || signal < 0 || signal >= SignalCount() ||
+        count < 1 || first < 0 || first > NumberOfRecords() - count)
+        return false;
+    const TCustomEDFSignalInfo& info = *FSignals[signal];
+    const int64_t part = int64_t{info.SamplesPerRecord()} * 2;
+    const int64_t offset = int64_t{info.SampleOffset()} * 2;
+    const int64_t recordBytes = int64_t{FRecordSamples} * 2;
+    if (part <= 0 || offset < 0 || offset + part > recordBytes) return false;
+    try {
+        // A signal that fills the record: its parts lie end to end, one read takes them all.
+        const bool whole = part == recordBytes;
+        const int32_t reads = whole ? 1 : count;
+        const int64_t bytes = whole ? part * count : part;
+        for (int32_t r = 0; r < reads; ++r) {
+            const int64_t position = FFileInfo->HeaderBytes() + (first + r) * recordBytes + offset;
+            int64_t got = 0;
+            ReadAt(position, reinterpret_cast<uint8_t*>(samples) + r * part, bytes, got);
+            if (got != bytes) return false;  // the file ends within the records asked for
+        }
+        SwapSamples(samples, static_cast<size_t>(count) * info.SamplesPerRecord());
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 // ---- TCustomEDFFile ---------------------------------------------------------------------------

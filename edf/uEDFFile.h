@@ -168,6 +168,13 @@ class TCustomBaseEDFFile {
     // Checks the access (EDataFileHeaderInvalid, EDataFileReadOnly, EDataFileReadData for an
     // index out of 0..NumberOfRecords); TEDFFile then writes its buffer.
     virtual void WriteRecord(int32_t index);
+    // Reads only the samples of signal `signal` from the records first .. first + count - 1
+    // into `samples` (count x the signal's SamplesPerRecord, record after record): the same
+    // values ReadRecord gives at the signal's SampleOffset, without touching the bytes of the
+    // other signals. One positioned read per record, or a single read when the signal fills
+    // the record. The file's record buffer is not used. False (never an exception) when not
+    // open, the signal or a record is out of range, or the file ends before the last record.
+    bool ReadSignalInto(int32_t signal, int32_t first, int32_t count, int16_t* samples);
 
   protected:
     TCustomBaseEDFFile();

@@ -700,5 +700,60 @@ TEST(ReadAheadStream, ServesReadsFromTheBufferAndNeverStaleBytes) {
     EXPECT_EQ(stream.Size(), 100);
 }
 
+// ---- Reading one signal -------------------------------------------------------------------
+
+// One signal's samples of several records, read alone, equal the same samples of whole records.
+TEST(EDFFile, ReadsOneSignalOfSeveralRecordsAsWholeRecordsGiveIt) {
+    ScratchDir dir;
+    struct Case {
+        std::vector<int32_t> Layout;  // samples per record of each signal
+        int32_t Signal, First, Count;
+    };
+    const Case cases[] = {
+        {{100, 7, 3}, 0, 0, 20}, {{100, 7, 3}, 1, 5, 7}, {{100, 7, 3}, 2, 19, 1},
+        {{50}, 0, 0, 20},        {{50}, 0, 3, 4},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir.File("signals.edf");
+        CreatePatternFile(path, c.Layout, 20);
+        TEDFFile file;
+        OpenForReading(file, path, true);
+        const int32_t n = c.Layout[c.Signal];
+        TDynSmallIntArray samples(static_cast<size_t>(c.Count) * n);
+        file.ReadSignal(c.Signal, c.First, c.Count, samples);
+        for (int32_t r = 0; r < c.Count; ++r) {
+            file.ReadRecord(c.First + r);
+            const int16_t* whole =
+                file.GetRecordBuffer().data() + file.Signal(c.Signal).SampleOffset();
+            ASSERT_EQ(TDynSmallIntArray(whole, whole + n),
+                      TDynSmallIntArray(samples.begin() + r * n, samples.begin() + (r + 1) * n))
+                << "signal " << c.Signal << ", record " << c.First + r;
+        }
+    }
+}
+
+TEST(EDFFile, ASignalReadBeyondTheFileIsAnError) {
+    ScratchDir dir;
+    const std::string path = dir.File("short.edf");
+    CreatePatternFile(path, {100, 7}, 10);
+    TEDFFile file;
+    TDynSmallIntArray samples(700);
+    ExpectError<EDataFileHeaderInvalid>([&] { file.ReadSignal(1, 0, 1, samples); },
+                                        "Invalid or incomplete file header");
+    OpenForReading(file, path, true);
+    ExpectError<EDataFileReadData>([&] { file.ReadSignal(1, 5, 6, samples); },
+                                   "Error reading file data");
+    ExpectError<EDataFileReadData>([&] { file.ReadSignal(2, 0, 1, samples); },
+                                   "Error reading file data");
+    ExpectError<EDataFileReadData>([&] { file.ReadSignal(0, 0, 8, samples); },
+                                   "Error reading file data");  // buffer too short
+    // The file loses its last record after opening: the count still says 10.
+    ASSERT_EQ(::truncate(path.c_str(), 3 * 256 + 9 * 214 + 100), 0);
+    EXPECT_TRUE(file.ReadSignalInto(1, 8, 1, samples.data()));
+    EXPECT_FALSE(file.ReadSignalInto(1, 8, 2, samples.data()));
+    ExpectError<EDataFileReadData>([&] { file.ReadSignal(1, 9, 1, samples); },
+                                   "Error reading file data");
+}
+
 }  // namespace
 }  // namespace vantrel
