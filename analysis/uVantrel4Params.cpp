@@ -122,6 +122,16 @@ bool DirectoryExists(const std::string& fileName) {
     return std::filesystem::is_directory(directory, error);
 }
 
+// An EDF file the library reads with lenient checking; a file that cannot even be opened is
+// not one either.
+bool ReadableEDFFile(const std::string& fileName) {
+    try {
+        return IsValidEDFFile(fileName, false);
+    } catch (...) {
+        return false;
+    }
+}
+
 TParameterField FieldOfCode(int code) {
     switch (code) {
         case 2:
@@ -159,7 +169,7 @@ TParameterCheck CheckParameterFields(const TParameterFields& fields, bool BatchM
         const std::string input = Trim(fields.InputFileName);
         std::error_code error;
         if (input.empty() || !std::filesystem::is_regular_file(input, error) ||
-            !IsValidEDFFile(input, false))
+            !ReadableEDFFile(input))
             return FieldFailure(check, TParameterField::InputFile, "Invalid EDF inputfilename");
 
         const std::string output = Trim(fields.OutputFileName);
