@@ -1,6 +1,7 @@
 // The check that runs before every analysis: the main window's fields, the ranges of the
 // analysis parameters, and the choice of the undersampling factor, which fixes the computation
 // frequency of the whole engine.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
