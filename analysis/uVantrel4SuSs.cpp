@@ -117,47 +117,6 @@ void ReadInputRecord(TEDFFile& input, int32_t signal, int32_t index, TDynSmallIn
     }
 }
 
-// The analysed signal's samples of the input records, read several records at a time and
-// only the signal's bytes: of a 20-signal recording a twentieth of the file.
-class TSignalRecords {
-  public:
-    TSignalRecords(TEDFFile& input, int32_t signal, int32_t samplesPerRecord)
-        : FInput(input),
-          FSignal(signal),
-          FSamplesPerRecord(samplesPerRecord),
-          FBatch(std::max(1, kBatchSamples / std::max(samplesPerRecord, 1))),
-          FSamples(static_cast<size_t>(FBatch) * samplesPerRecord) {}
-
-    // The samples of record j; records are asked for in increasing order. A batch that cannot
-    // be read is read again record by record, so that a failure is met, and reported, at the
-    // record that fails after every record before it was processed, as with single records.
-    const int16_t* Record(int32_t j) {
-        if (j < FFirst || j >= FFirst + FCount) Read(j);
-        return FSamples.data() + static_cast<size_t>(j - FFirst) * FSamplesPerRecord;
-    }
-
-  private:
-    static constexpr int32_t kBatchSamples = 32768;  // 64 KiB per read at most
-
-    void Read(int32_t j) {
-        FCount = 0;
-        const int32_t count = std::min(FBatch, FInput.NumberOfRecords() - j);
-        if (count > 1 && FInput.ReadSignalInto(FSignal, j, count, FSamples.data())) {
-            FFirst = j;
-            FCount = count;
-            return;
-        }
-        ReadInputRecord(FInput, FSignal, j, FSamples);
-        FFirst = j;
-        FCount = 1;
-    }
-
-    TEDFFile& FInput;
-    const int32_t FSignal, FSamplesPerRecord, FBatch;
-    TDynSmallIntArray FSamples;
-    int32_t FFirst = 0, FCount = 0;
-};
-
 }  // namespace
 
 // ---- Input signal characteristics --------------------------------------------------------------
@@ -312,10 +271,11 @@ bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
     progress->SetText("Computing SU and SS from EDF inputfile");
     TShownProgress shown(*progress);
 
-    TSignalRecords signal(input, AP.SignalIndex, ISC.SamplesPerRecord);
+    // Only the analysed signal's bytes are read: of a 20-signal recording a twentieth.
+    TDynSmallIntArray in(static_cast<size_t>(ISC.SamplesPerRecord));
     const int32_t records = input.NumberOfRecords();
     for (int32_t j = 0; j < records; ++j) {
-        const int16_t* in = signal.Record(j);
+        ReadInputRecord(input, AP.SignalIndex, j, in);
         EngineWindows().ProcessMessages();
         if (progress->Cancelled()) return false;
         progress->SetPosition(static_cast<int>(std::nearbyint(double(j) / records * 100)));
