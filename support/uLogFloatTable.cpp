@@ -21,12 +21,24 @@ double FromBits(uint64_t bits) {
     return std::bit_cast<double>(bits);
 }
 
+// LogFloatEncode(x, Y0, A) >= code for x > Y0, by the same arithmetic with ln Y0 computed once:
+// v = (ln x - ln Y0) / A, held at 32767, reaches the code when it rounds (half to even) to it
+// or above.
+struct TReaches {
+    long double LogY0, A;
+    bool operator()(double x, int code) const {
+        long double v = (std::log(static_cast<long double>(x)) - LogY0) / A;
+        if (v > kLogFloatMaxCode) v = kLogFloatMaxCode;
+        const long double half = code - 0.5L;
+        return v > half || (v == half && code % 2 == 0);
+    }
+};
+
 // The smallest double above Y0 whose code is at least `code`, starting from an estimate:
 // the bracket around it grows until it holds the change, then is halved down to it.
 double FindBoundary(int code, double Y0, double A) {
-    const auto reaches = [&](uint64_t bits) {
-        return LogFloatEncode(FromBits(bits), Y0, A) >= code;
-    };
+    const TReaches encodes{std::log(static_cast<long double>(Y0)), A};
+    const auto reaches = [&](uint64_t bits) { return encodes(FromBits(bits), code); };
     const long double estimate =
         static_cast<long double>(Y0) * std::exp(static_cast<long double>(A) * (code - 0.5L));
     const uint64_t lowest = Bits(Y0) + 1;
@@ -78,9 +90,13 @@ TLogFloatTable::TLogFloatTable(double Y0, double A) : FY0(Y0), FA(A) {
     const double top = std::min(FBoundary[kLogFloatMaxCode], std::numeric_limits<double>::max());
     const uint64_t buckets = (Bits(top) >> FShift) - FFirstKey + 1;
     FBucketCode.resize(buckets);
+    // The lower edges rise with k, so the code at them is found by walking the boundaries.
+    int code = 0;
     for (uint64_t k = 0; k < buckets; ++k) {
-        const double edge = std::max(FromBits((FFirstKey + k) << FShift), Y0);
-        FBucketCode[k] = static_cast<int16_t>(edge > Y0 ? SearchedCode(edge) : 0);
+        const double edge = FromBits((FFirstKey + k) << FShift);
+        while (code < kLogFloatMaxCode && edge >= FBoundary[code + 1])
+            ++code;
+        FBucketCode[k] = static_cast<int16_t>(code);
     }
 
     FDecoded.resize(kLogFloatMaxCode + 2);
@@ -90,12 +106,6 @@ TLogFloatTable::TLogFloatTable(double Y0, double A) : FY0(Y0), FA(A) {
 
 uint64_t TLogFloatTable::Key(double x) const {
     return (Bits(x) >> FShift) - FFirstKey;
-}
-
-int TLogFloatTable::SearchedCode(double x) const {
-    // Boundaries 1 .. 32767 at most x.
-    return static_cast<int>(std::upper_bound(FBoundary.begin() + 1, FBoundary.end(), x) -
-                            (FBoundary.begin() + 1));
 }
 
 int TLogFloatTable::PositiveCode(double magnitude) const {

@@ -39,8 +39,6 @@ class TLogFloatTable {
 
   private:
     int PositiveCode(double magnitude) const;
-    // The code of magnitude x > Y0 by binary search in the boundaries (building the index).
-    int SearchedCode(double x) const;
     uint64_t Key(double x) const;
 
     double FY0 = 0, FA = 0;
