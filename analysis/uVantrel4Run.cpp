@@ -5,7 +5,9 @@
 // A run that ends early (a stage fails, Cancel, an error raised by a stage) leaves the results
 // file as the stages wrote it, without the final header fix: signal 0's physical dimension
 // reads "Filtered" only in a complete file.
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <string>
@@ -127,16 +129,16 @@ bool HasSignalAt(const TCustomEDFSignalInfo& signal, const char* labelStart) {
 // Input and results file before the stage groups
 
 // The input's data record duration, 0 when the file cannot be read.
-double InputRecordDuration(const std::string& inputFileName) {
+long double InputRecordDuration(const std::string& inputFileName) {
     try {
         TEDFFile input;
         input.SetFileName(inputFileName);
         input.SetReadOnly(true);
         input.SetStrictChecking(false);
         input.SetActive(true);
-        return input.IsValid() ? static_cast<double>(input.FileInfo().RecordDuration()) : 0.0;
+        return input.IsValid() ? input.FileInfo().RecordDuration() : 0.0L;
     } catch (const Exception&) {
-        return 0.0;
+        return 0.0L;
     }
 }
 
@@ -144,11 +146,11 @@ double InputRecordDuration(const std::string& inputFileName) {
 // has named it: SU and SS keep label, transducer and prefiltering; signals 2..13 are blank.
 void RestoreCreatedHeader(TCustomEDFSignalInfo& signal, int index, const TAnalysisParam& AP,
                           const TSUSSParameters& SP) {
+    const double physicalMaximum = 32767 / SP.PhysScale;
+    const bool scaled = SP.PhysScale != 0 && std::isfinite(physicalMaximum);
     signal.SetPhysicalDimension(DimText(AP.F0));
-    if (SP.PhysScale != 0) {
-        signal.SetPhysicalMinimum(-32767 / SP.PhysScale);
-        signal.SetPhysicalMaximum(32767 / SP.PhysScale);
-    }
+    signal.SetPhysicalMinimum(scaled ? -physicalMaximum : -32767);
+    signal.SetPhysicalMaximum(scaled ? physicalMaximum : 32767);
     if (index <= results::kSS) return;
     signal.SetLabel("");
     signal.SetTransducer("");
@@ -163,59 +165,68 @@ void RestoreCreatedHeader(TCustomEDFSignalInfo& signal, int index, const TAnalys
 // a re-smooth that stops early never looks complete.
 void ResetToSuSs(const TAnalysisParam& AP, const TSUSSParameters& SP) {
     TEDFFile file;
-    file.SetFileName(AP.OutputFileName);
-    file.SetReadOnly(false);
-    file.SetActive(true);
-    if (!file.IsValid()) throw EDataFileHeaderInvalid();
+    OpenResultsFile(file, AP.OutputFileName);
     for (int k = 0; k < results::kSignals; ++k)
         RestoreCreatedHeader(file.Signal(k), k, AP, SP);
     file.WriteHeader();
     TDynSmallIntArray& buffer = file.GetRecordBuffer();
-    const int32_t first = file.Signal(results::kSUPlus).SampleOffset();
+    const size_t first = static_cast<size_t>(file.Signal(results::kSUPlus).SampleOffset());
     for (int32_t record = 0; record < file.NumberOfRecords(); ++record) {
         file.ReadRecord(record);
-        for (int32_t i = first; i < static_cast<int32_t>(buffer.size()); ++i)
-            buffer[i] = 0;
+        std::fill(buffer.begin() + first, buffer.end(), int16_t{0});
         file.WriteRecord(record);
     }
-    file.Close();
+    file.Close();  // a write error raises here, never lost in the destructor
+}
+
+// What to do with a results file that is there at the start of the run.
+enum class TExistingResults { None, Resmooth, Recompute, NoRun };
+
+// Reads the input records the check compares with and asks CheckResultsFile. The input file
+// itself is never examined as results, let alone deleted: the SU/SS stage refuses that name.
+TExistingResults ExamineExistingResults(const TAnalysisParam& AP, TInputSignalChar& ISC,
+                                        TSUSSParameters& SP) {
+    if (!FileExists(AP.OutputFileName) || IsSameFile(AP.OutputFileName, AP.InputFileName))
+        return TExistingResults::None;
+    if (!GetInputSignalChar(AP, ISC)) {
+        ReportMessage("Error getting input signal characteristics");
+        return TExistingResults::NoRun;
+    }
+    if (!PrepareSuSsParameters(SP, AP, ISC, InputRecordDuration(AP.InputFileName))) {
+        ReportMessage("Unable to compute SS and SU from inputfile");
+        return TExistingResults::NoRun;
+    }
+    bool recompute = false;
+    if (!CheckResultsFile(AP, ISC, SP, recompute)) return TExistingResults::NoRun;
+    return recompute ? TExistingResults::Recompute : TExistingResults::Resmooth;
 }
 
 // Fills the input records and leaves a results file holding this run's SU and SS: either the
 // one that is there (re-smooth) or a new one. False when the run does not go on.
 bool PrepareResults(TAnalysisParam& AP, TInputSignalChar& ISC, TSUSSParameters& SP) {
-    bool inputRead = false;
-    bool resmooth = false;
-    if (FileExists(AP.OutputFileName)) {
-        // The check compares with this run's computation frequency, so the input is read
-        // first. An input whose frequency cannot be formed takes the full path, which reports
-        // exactly as without a results file.
-        if (!GetInputSignalChar(AP, ISC)) {
-            ReportMessage("Error getting input signal characteristics");
+    const TExistingResults existing = ExamineExistingResults(AP, ISC, SP);
+    switch (existing) {
+        case TExistingResults::NoRun:
             return false;
-        }
-        inputRead = true;
-        if (PrepareSuSsParameters(SP, AP, ISC, InputRecordDuration(AP.InputFileName))) {
-            bool recompute = false;
-            if (!CheckResultsFile(AP, ISC, SP, recompute)) return false;
+        case TExistingResults::Resmooth:
+            try {
+                ResetToSuSs(AP, SP);
+            } catch (const Exception& e) {
+                ReportMessage("Unable to prepare outputfile for re-smoothing: " + e.Message());
+                return false;
+            }
+            return true;
+        case TExistingResults::Recompute:
             // When the deletion fails the SU/SS stage overwrites the file or reports why it
-            // cannot: other parameters' SU and SS are never re-smoothed.
-            if (recompute) DeleteFile(AP.OutputFileName);
-            resmooth = !recompute;
-        }
-    }
-    if (resmooth) {
-        try {
-            ResetToSuSs(AP, SP);
-        } catch (const Exception& e) {
-            ReportMessage("Unable to prepare outputfile for re-smoothing: " + e.Message());
-            return false;
-        }
-        return true;
-    }
-    if (!inputRead && !GetInputSignalChar(AP, ISC)) {
-        ReportMessage("Error getting input signal characteristics");
-        return false;
+            // cannot: SU and SS of other parameters are never re-smoothed.
+            DeleteFile(AP.OutputFileName);
+            break;
+        case TExistingResults::None:
+            if (!GetInputSignalChar(AP, ISC)) {
+                ReportMessage("Error getting input signal characteristics");
+                return false;
+            }
+            break;
     }
     if (!ComputeSuSs(SP, AP, ISC)) {
         ReportMessage("Unable to compute SS and SU from inputfile");
