@@ -79,8 +79,53 @@ TStoredParameters ReadStoredParameters(std::string text) {
     return stored;
 }
 
+// The input's data record duration and record count; zeros when the file cannot be read.
+struct TInputLayout {
+    long double RecordDuration = 0;
+    int32_t Records = 0;
+};
+
+TInputLayout ReadInputLayout(const std::string& inputFileName) {
+    try {
+        TEDFFile input;
+        input.SetFileName(inputFileName);
+        input.SetReadOnly(true);
+        input.SetStrictChecking(false);
+        input.SetActive(true);
+        if (!input.IsValid()) return {};
+        return {input.FileInfo().RecordDuration(), input.NumberOfRecords()};
+    } catch (const Exception&) {
+        return {};
+    }
+}
+
+// The data records the SU/SS stage writes for the whole input: its seconds are counted the
+// way it closes them (whole frequencies by samples, others by the time accumulator).
+int64_t ExpectedResultsRecords(const TAnalysisParam& AP, const TInputSignalChar& ISC,
+                               const TSUSSParameters& SP) {
+    const int32_t N = AP.UndersamplingFactor;
+    if (N < 1 || SP.SamplesPerSecond < 1) return -1;
+    const int64_t kept =
+        int64_t{ReadInputLayout(AP.InputFileName).Records} * ISC.SamplesPerRecord / N;
+    int64_t seconds = 0;
+    if (SP.FCompute == std::trunc(SP.FCompute)) {
+        seconds = kept / SP.SamplesPerSecond;
+    } else {
+        long double T = 0;
+        for (int64_t i = 0; i < kept; ++i) {
+            T += SP.SampleInterval;
+            if (T >= 1.0L) {
+                ++seconds;
+                T -= 1.0L;
+            }
+        }
+    }
+    return (seconds + results::kSamplesPerRecord - 1) / results::kSamplesPerRecord;
+}
+
 // The results file was made from this input signal with this run's computation frequency, Fc,
-// F0 and B, so its SU and SS are what this run would compute.
+// F0 and B, and its SU/SS stage ran to the end (a cancelled one leaves fewer records), so its
+// SU and SS are what this run would compute.
 bool SameAnalysis(const TStoredParameters& stored, const TCustomEDFFileInfo& info,
                   const TAnalysisParam& AP, const TInputSignalChar& ISC,
                   const TSUSSParameters& SP) {
@@ -88,7 +133,8 @@ bool SameAnalysis(const TStoredParameters& stored, const TCustomEDFFileInfo& inf
         RecordingText(AP.F0, AP.SignalIndex, ISC.SignalLabel, AP.InputFileName);
     return stored.Fc == AP.Fc && stored.F0 == AP.F0 && stored.B == AP.B &&
            stored.FComputeText == Fixed3(SP.FCompute) &&
-           TrimRight(info.GetRecording()) == TrimRight(recording);
+           TrimRight(info.GetRecording()) == TrimRight(recording) &&
+           info.NumberOfRecords() == ExpectedResultsRecords(AP, ISC, SP);
 }
 
 std::string RecalculateQuestion() {
@@ -127,20 +173,6 @@ bool HasSignalAt(const TCustomEDFSignalInfo& signal, const char* labelStart) {
 
 // ---------------------------------------------------------------------------------------------
 // Input and results file before the stage groups
-
-// The input's data record duration, 0 when the file cannot be read.
-long double InputRecordDuration(const std::string& inputFileName) {
-    try {
-        TEDFFile input;
-        input.SetFileName(inputFileName);
-        input.SetReadOnly(true);
-        input.SetStrictChecking(false);
-        input.SetActive(true);
-        return input.IsValid() ? input.FileInfo().RecordDuration() : 0.0L;
-    } catch (const Exception&) {
-        return 0.0L;
-    }
-}
 
 // A signal header of the results file as the SU/SS stage creates it, before any later stage
 // has named it: SU and SS keep label, transducer and prefiltering; signals 2..13 are blank.
@@ -192,7 +224,7 @@ TExistingResults ExamineExistingResults(const TAnalysisParam& AP, TInputSignalCh
         ReportMessage("Error getting input signal characteristics");
         return TExistingResults::NoRun;
     }
-    if (!PrepareSuSsParameters(SP, AP, ISC, InputRecordDuration(AP.InputFileName))) {
+    if (!PrepareSuSsParameters(SP, AP, ISC, ReadInputLayout(AP.InputFileName).RecordDuration)) {
         ReportMessage("Unable to compute SS and SU from inputfile");
         return TExistingResults::NoRun;
     }

@@ -389,6 +389,18 @@ TEST_F(AnalysisRun, TheReuseSignature) {
              });
          },
          nullptr},
+        {"SU/SS cut short",  // as a cancelled SU/SS stage leaves it: one record less
+         [](const TRunArgs& a) {
+             fs::resize_file(a.Output, fs::file_size(a.Output) -
+                                           results::kSignals * results::kSamplesPerRecord * 2);
+             TEDFFile file;
+             file.SetFileName(a.Output);
+             file.SetStrictChecking(false);
+             file.SetActive(true);
+             file.FileInfo().SetNumberOfRecords(file.NumberOfRecords());
+             file.WriteHeader();
+         },
+         nullptr},
         {"other recording",
          [](const TRunArgs& a) {
              EditResults(a.Output, [](TEDFFile& f) {
@@ -400,9 +412,9 @@ TEST_F(AnalysisRun, TheReuseSignature) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TRunArgs a = ArgsWithResults();
+        if (!c.line) SetMarker(a.Output);
         c.spoil(a);
         if (std::string(c.name) == "F0 1.2345") a.F0 = 1.2345;
-        if (!c.line) SetMarker(a.Output);
         TScopedFakeRun scope(true);
         const bool done = RunWith(a, true, &scope.Progress);
         if (c.line) {
@@ -605,6 +617,18 @@ TEST(AnalysisRunRecordings, EveryRealRecordingRunsToTheEnd) {
                                              a.Fc, a.Rate),
                   0);
         ExpectCompleteRun(a);
+
+        // Re-smoothed with another rate it equals a full run with that rate.
+        TRunArgs resmoothed = a;
+        resmoothed.Rate = 0.05;
+        TRunArgs full = resmoothed;
+        full.Output = dir.File(recording.stem().string() + ".full.edf");
+        ExpectCompleteRun(full);
+        TScopedFakeRun scope(false);
+        scope.Windows.Answers = {true};
+        EXPECT_TRUE(RunWith(resmoothed, false));
+        EXPECT_EQ(scope.Windows.Questions.size(), 1u);  // the re-smooth question only
+        EXPECT_TRUE(Bytes(resmoothed.Output) == Bytes(full.Output));
     }
 }
 
