@@ -145,7 +145,7 @@ class TRunWindows : public TFakeEngineWindows {
             if (FIsRun) FOwner.FRunWindowOpen = false;
         }
         void SetText(const std::string& text) override {
-            if (FFirstText) FOwner.FRunWindowOpen = FIsRun = text.empty();
+            if (FFirstText && text.empty()) FOwner.FRunWindowOpen = FIsRun = true;
             FFirstText = false;
             if (FIsRun) FOwner.RunWindow.push_back("text:" + text);
             FInner->SetText(text);
