@@ -2,10 +2,12 @@
 // smoothers, clipping of MC and a jump confirmed by the tracker.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <utility>
 
 #include "FakeWindows.h"
 #include "ResultsFiles.h"
+#include "SharedData.h"
 #include "analysis/uVantrel4.h"
 
 namespace vantrel::testing {
@@ -182,6 +184,108 @@ TEST(MCSmooth, ConfirmedJumpRestartsTheForwardSmoother) {
         TScopedFakeRun run(true);
         ASSERT_TRUE(Smooth(ResultsParams(path), 3, kPiB));
         ExpectCodes(ReadSignal(path, kSUPlus), c.SUPlus, "SU+");
+    }
+}
+
+// ---- The stages in the run's order on recordings -------------------------------------------
+
+// The first signal of at least 100 samples a second (recordings may start with annotations or
+// slow channels).
+int32_t FirstFastSignal(const std::string& path) {
+    TEDFFile file;
+    file.SetFileName(path);
+    file.SetReadOnly(true);
+    file.SetStrictChecking(false);
+    file.SetActive(true);
+    for (int32_t k = 0; k < file.SignalCount(); ++k)
+        if (file.Signal(k).SamplesPerRecord() >= 100 * file.FileInfo().RecordDuration()) return k;
+    return 0;
+}
+
+// SU/SS, piB, and the header stages and MC_Smooth calls in the run's order, with the Slow Wave
+// parameters, on the first fast signal of `input`. Returns the names of the stages that failed.
+std::vector<std::string> RunStages(const std::string& input, const std::string& output,
+                                   TInputSignalChar& ISC) {
+    TAnalysisParam AP = ResultsParams(output, 0.01666);
+    AP.InputFileName = input;
+    AP.SignalIndex = FirstFastSignal(input);
+    AP.F0 = 1;
+    AP.B = 1.5;
+    AP.Fc = 1.8;
+    std::vector<std::string> failed;
+    TSUSSParameters SP;
+    if (!GetInputSignalChar(AP, ISC)) return {"GetInputSignalChar"};
+    const double fs = ISC.SampleFrequency;
+    if (ValidateAnalysisParameters(AP.UndersamplingFactor, true, nullptr, fs, 0.5, 0.45 * fs, AP.F0,
+                                   AP.B, AP.Fc, AP.SmootherRate) != 0)
+        return {"ValidateAnalysisParameters"};
+    if (!ComputeSuSs(SP, AP, ISC)) return {"ComputeSuSs"};
+    if (!DetectPiB(AP, ISC)) return {"DetectPiB"};
+    const long double piB = PhysicalPiB(ISC.PiB);
+    const auto check = [&](bool ok, const std::string& name) {
+        if (!ok) failed.push_back(name);
+    };
+    check(CreateArtifactHeaders(AP, ISC, SP), "CreateArtifactHeaders");
+    check(Smooth(AP, 0, piB), "option 0");
+    check(CreateSmoothedHeaders(AP, ISC), "CreateSmoothedHeaders");
+    check(Smooth(AP, 1, piB), "option 1");
+    check(CreateMCHeaders(AP, ISC, SP), "CreateMCHeaders");
+    for (uint8_t option : {2, 1, 3, 3, 3})
+        check(Smooth(AP, option, piB), "option " + std::to_string(option));
+    if (failed.empty()) FinalHeaderFix(output);
+    return failed;
+}
+
+// Every stage runs on every real recording, fills the derived signals, and gives the same
+// bytes when run again.
+TEST(Stages, RunOnTheRealRecordingsDeterministically) {
+    VANTREL_NEED_SHARED_DATA();
+    for (const auto& recording : vantrel_test::SharedRecordings()) {
+        SCOPED_TRACE(recording.filename().string());
+        TScratchDir dir;
+        TScopedFakeRun run(true);
+        TInputSignalChar first, second;
+        ASSERT_EQ(RunStages(recording.string(), dir.File("a.edf"), first),
+                  std::vector<std::string>{})
+            << ::testing::PrintToString(run.Progress.Lines());
+        EXPECT_GT(first.PiB, 0);
+        // SU+, SU- and MC may stay 0 where artifacts reject every second (a recording of ten
+        // seconds); the smoothed SS never falls below piB.
+        for (int signal : {kSSPlus, kSSMinus, kSSP, kSS0}) {
+            const std::vector<int16_t> values = ReadSignal(dir.File("a.edf"), signal);
+            EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](int16_t v) { return v; }))
+                << "signal " << signal << " is empty";
+        }
+        ASSERT_EQ(RunStages(recording.string(), dir.File("b.edf"), second),
+                  std::vector<std::string>{});
+        EXPECT_EQ(second.PiB, first.PiB);
+        EXPECT_TRUE(FileBytes(dir.File("a.edf")) == FileBytes(dir.File("b.edf")));
+    }
+}
+
+// A generated night of two hours: its flat stretch at 30 % (2160 .. 2190 s) is marked as
+// missing signal, its burst of noise at 80 % (5760 .. 5770 s) as HF artifact.
+TEST(Stages, MarkTheArtifactsOfAGeneratedRecording) {
+    TScratchDir dir;
+    const std::string input = dir.File("night.edf");
+    const std::string command = std::string(VANTREL_TOOLS_DIR) +
+                                "/make-recording --duration=2h --rate=128 --seed=3 " + input;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    TScopedFakeRun run(true);
+    TInputSignalChar ISC;
+    const std::string output = dir.File("results.edf");
+    ASSERT_EQ(RunStages(input, output, ISC), std::vector<std::string>{})
+        << ::testing::PrintToString(run.Progress.Lines());
+    const std::vector<int16_t> missing = ReadSignal(output, kMissingSignal);
+    const std::vector<int16_t> hf = ReadSignal(output, kHFArtifact);
+    EXPECT_GT(*std::max_element(missing.begin() + 2160, missing.begin() + 2190), 0);
+    EXPECT_GT(*std::max_element(hf.begin() + 5760, hf.begin() + 5770), 0);
+    EXPECT_EQ(*std::max_element(missing.begin() + 1000, missing.begin() + 2000), 0);
+    EXPECT_EQ(*std::max_element(hf.begin() + 1000, hf.begin() + 2000), 0);
+    for (int signal : {kSUPlus, kSUMinus, kMC, kMCEvent}) {
+        const std::vector<int16_t> values = ReadSignal(output, signal);
+        EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](int16_t v) { return v; }))
+            << "signal " << signal << " is empty";
     }
 }
 
