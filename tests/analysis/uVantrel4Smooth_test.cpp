@@ -9,6 +9,7 @@
 #include "ResultsFiles.h"
 #include "SharedData.h"
 #include "analysis/uVantrel4.h"
+#include "edf/uDataFile.h"
 
 namespace vantrel::testing {
 namespace {
@@ -185,6 +186,46 @@ TEST(MCSmooth, ConfirmedJumpRestartsTheForwardSmoother) {
         ASSERT_TRUE(Smooth(ResultsParams(path), 3, kPiB));
         ExpectCodes(ReadSignal(path, kSUPlus), c.SUPlus, "SU+");
     }
+}
+
+// Option 2 with E = 1 and SS+ = SS- = 1: SU- = 2 at second 99 and SU+ = 2 at second 101 (both
+// smoothers rise into 100 and fall after it) make an event at 100: X = 1 + 1, Y = 1 + 1, so
+// MC-Event(100) = 1000 (100 %). At 98 and 102 only one half remains, with the other sign:
+// X = -1, MC-Event = -500. MC-Jump is cleared.
+TEST(MCSmooth, MCEventComparesTheSmoothersOneSecondBeforeAndAfter) {
+    std::vector<int16_t> suPlus = Constant(0), suMinus = Constant(0);
+    suMinus[99] = 9903;
+    suPlus[101] = 9903;
+    TScratchDir dir;
+    const std::string path = dir.File("results.edf");
+    WriteResultsFile(path, {{kSUPlus, suPlus},
+                            {kSUMinus, suMinus},
+                            {kSSPlus, Constant(9210)},
+                            {kSSMinus, Constant(9210)},
+                            {kMCJump, Constant(123)}});
+    TScopedFakeRun run(true);
+    ASSERT_TRUE(Smooth(ResultsParams(path), 2, kPiB));
+    ExpectCodes(ReadSignal(path, kMCEvent),
+                {{0, 0},
+                 {97, 0},
+                 {98, -500},
+                 {99, 0},
+                 {100, 1000},
+                 {101, 0},
+                 {102, -500},
+                 {103, 0},
+                 {1799, 0}},
+                "MC-Event");
+    EXPECT_EQ(ReadSignal(path, kMCJump), Constant(0));
+}
+
+TEST(MCSmooth, AFileWithoutRecordsFailsOnItsFirstRecord) {
+    TScratchDir dir;
+    const std::string path = dir.File("results.edf");
+    WriteResultsFile(path, {}, 0);
+    TScopedFakeRun run(true);
+    for (uint8_t option : {0, 1, 2, 3})
+        EXPECT_THROW(Smooth(ResultsParams(path), option, kPiB), EDataFileReadData);
 }
 
 // ---- The stages in the run's order on recordings -------------------------------------------
