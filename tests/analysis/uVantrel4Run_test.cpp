@@ -156,6 +156,7 @@ struct TResultsState {
     std::string Labels;       // labels of signals 2, 8 and 11, joined by '|'
     bool LogFloat = false;    // signals 0..7 recognised as log-float
     int32_t Records = 0;
+    bool SUPlusWritten = false;  // signal 2 holds a sample other than 0
 };
 
 TResultsState ReadResults(const std::string& fileName) {
@@ -173,6 +174,13 @@ TResultsState ReadResults(const std::string& fileName) {
     for (int k = 0; k <= results::kSS0; ++k)
         state.LogFloat &= file.Signal(k).IsLogFloat();
     state.Records = file.NumberOfRecords();
+    const auto& buffer = file.GetRecordBuffer();
+    const auto first = buffer.begin() + file.Signal(2).SampleOffset();
+    for (int32_t r = 0; r < state.Records && !state.SUPlusWritten; ++r) {
+        file.ReadRecord(r);
+        state.SUPlusWritten = std::any_of(first, first + results::kSamplesPerRecord,
+                                          [](int16_t v) { return v != 0; });
+    }
     return state;
 }
 
@@ -440,7 +448,19 @@ TEST_F(AnalysisRun, CancelEndsTheRunAfterTheGroup) {
         const TResultsState state = ReadResults(a.Output);
         EXPECT_EQ(state.SUDimension, "at 1.0Hz");
         EXPECT_EQ(state.Labels, labelsAfter[std::min(group, 4) - 1]);
+        EXPECT_EQ(state.SUPlusWritten, group >= 3);
     }
+
+    // A re-smooth cancelled in group 1 leaves a file as a new one: nothing of the earlier run.
+    TRunArgs a = ArgsWithResults();
+    TScopedRunWindows scope(false);
+    scope.Windows.Answers = {true};
+    scope.Windows.CancelInGroup = 1;
+    EXPECT_FALSE(RunWith(a, false));
+    const TResultsState state = ReadResults(a.Output);
+    EXPECT_EQ(state.SUDimension, "at 1.0Hz");
+    EXPECT_EQ(state.Labels, "||");
+    EXPECT_FALSE(state.SUPlusWritten);
 }
 
 TEST_F(AnalysisRun, FailuresAreReportedOnceAndEndTheRun) {
