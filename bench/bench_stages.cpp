@@ -1,9 +1,9 @@
-// The stages of one analysis on a generated night (tools/make-recording, 8 hours, 20 signals of
-// 256 Hz in 1-second records, the slow-wave parameters at 51.2 Hz):
+// The stages of one analysis (the match curve has its own, bench_match_curve) on a generated night
+// (tools/make-recording, 8 hours, 20 signals of 256 Hz in 1-second records, the slow-wave
+// parameters at 51.2 Hz):
 //   BM_ReadOneSignal   the analysed signal of every record, alone (ReadSignal) and inside
 //                      whole records (ReadRecord), as the SU/SS stage read it before;
 //   BM_SuSs            the whole SU/SS stage: read, undersample, filter, code, write;
-//   BM_MatchCurve      piB's match curve over the night's smoothed histogram, 1 thread and all;
 //   BM_MCSmooth        one MC_Smooth call of each option on the night's results file;
 //   BM_LogFloat        coding one value by table and by LogFloatEncode, and building the table.
 // The recording and its results file are made once in $VANTREL_BENCH_DIR (default: the
@@ -113,40 +113,6 @@ void BM_SuSs(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SuSs)->Unit(benchmark::kMillisecond);
-
-// The night's histogram of SS - SU, as DetectPiB builds it.
-std::vector<int32_t> NightHistogram() {
-    TEDFFile file;
-    file.SetFileName(Night().AP.OutputFileName);
-    file.SetReadOnly(true);
-    file.SetActive(true);
-    std::vector<int32_t> histogram(pib::kBins, 0);
-    const TDynSmallIntArray& buffer = file.GetRecordBuffer();
-    for (int32_t r = 0; r < file.NumberOfRecords(); ++r) {
-        file.ReadRecord(r);
-        for (int j = 0; j < results::kSamplesPerRecord; ++j) {
-            const long double su = LogFloatDecode(buffer[j], 0.0001, 0.001);
-            const long double ss =
-                LogFloatDecode(buffer[results::kSamplesPerRecord + j], 0.0001, 0.001);
-            if (std::fabs(su) < 0.0001 && std::fabs(ss) < 0.0001) continue;
-            const int d = LogFloatEncode(static_cast<double>(ss - su), 0.0001, 0.001);
-            if (d >= -pib::kBinOffset && d < pib::kBins - pib::kBinOffset && d != 0)
-                ++histogram[d + pib::kBinOffset];
-        }
-    }
-    return histogram;
-}
-
-void BM_MatchCurve(benchmark::State& state) {
-    const std::vector<int32_t> smoothed = SmoothHistogram(NightHistogram());
-    const std::vector<double> matching = MatchingFunction();
-    const int32_t peak = FirstMaximum(matching, pib::kMatchingLength - 2);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(
-            MatchCurve(smoothed, matching, peak, static_cast<int32_t>(state.range(0))));
-    state.SetLabel(state.range(0) == 1 ? "1 thread" : "one per core");
-}
-BENCHMARK(BM_MatchCurve)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_MCSmooth(benchmark::State& state) {
     TNight& night = Night();

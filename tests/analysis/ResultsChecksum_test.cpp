@@ -1,4 +1,5 @@
-// The results file of a whole run on generated recordings, pinned by a checksum recorded before
+// The results file of a whole batch run (RunAnalysis) on generated recordings, pinned by a
+// checksum recorded before
 // any speed-up of the engine. Every speed-up (reading only the analysed signal, the filter
 // loops, the match curve, the code tables) must leave these bytes exactly as they were.
 #include <gtest/gtest.h>
@@ -32,30 +33,6 @@ uint64_t ResultsChecksum(const std::string& fileName) {
     return hash;
 }
 
-// The stages in the order of a run, with the run's fixed smoothing arguments, and the final
-// header fix.
-void AnalyseInRunOrder(TAnalysisParam& AP) {
-    TInputSignalChar ISC;
-    TSUSSParameters SP;
-    ASSERT_TRUE(GetInputSignalChar(AP, ISC));
-    ASSERT_TRUE(ComputeSuSs(SP, AP, ISC));
-    ASSERT_TRUE(DetectPiB(AP, ISC));
-    const auto smooth = [&](uint8_t option) {
-        return MC_Smooth(AP, option, XPiBPlus, XPiBMinus, XPiBZero, 7, 10.0, 2.0, 0.5, 1,
-                         PhysicalPiB(ISC.PiB));
-    };
-    ASSERT_TRUE(CreateArtifactHeaders(AP, ISC, SP));
-    ASSERT_TRUE(smooth(0));
-    ASSERT_TRUE(CreateSmoothedHeaders(AP, ISC));
-    ASSERT_TRUE(smooth(1));
-    ASSERT_TRUE(CreateMCHeaders(AP, ISC, SP));
-    ASSERT_TRUE(smooth(2));
-    ASSERT_TRUE(smooth(1));
-    for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(smooth(3));
-    FinalHeaderFix(AP.OutputFileName);
-}
-
 struct TChecksumCase {
     const char* Recording;  // make-recording options
     int32_t Signal;         // 0-based
@@ -77,25 +54,18 @@ TEST(ResultsChecksum, GeneratedRecordingsGiveTheRecordedBytes) {
     ASSERT_NE(mkdtemp(dir.data()), nullptr);
     for (const TChecksumCase& c : cases) {
         SCOPED_TRACE(c.Recording);
-        const std::string input = dir + "/in.edf";
+        const std::string input = dir + "/in" + std::to_string(&c - cases) + ".edf";
         const std::string command =
             std::string(VANTREL_TOOLS_DIR) + "/make-recording " + c.Recording + " " + input;
         ASSERT_EQ(std::system(command.c_str()), 0);
         testing::TScopedFakeRun run(true);
-        TAnalysisParam AP;
-        AP.InputFileName = input;
-        AP.SignalIndex = c.Signal;
-        AP.OutputFileName = dir + "/out.cvn";
-        AP.F0 = c.F0;
-        AP.B = c.B;
-        AP.Fc = c.Fc;
-        AP.SmootherRate = c.Rate;
-        AP.UndersamplingFactor = c.Factor;
-        AnalyseInRunOrder(AP);
+        const std::string output = dir + "/out" + std::to_string(&c - cases) + ".cvn";
+        ASSERT_TRUE(RunAnalysis(input, c.Signal, output, c.F0, c.B, c.Fc, c.Rate, c.Factor, true,
+                                false, false, &run.Progress));
         char hex[20];
         std::snprintf(hex, sizeof hex, "%016llx",
-                      static_cast<unsigned long long>(ResultsChecksum(AP.OutputFileName)));
-        EXPECT_EQ(ResultsChecksum(AP.OutputFileName), c.Checksum) << "checksum " << hex;
+                      static_cast<unsigned long long>(ResultsChecksum(output)));
+        EXPECT_EQ(ResultsChecksum(output), c.Checksum) << "checksum " << hex;
     }
     fs::remove_all(dir);
 }
