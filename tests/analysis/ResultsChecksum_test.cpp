@@ -1,7 +1,7 @@
 // The results file of a whole batch run (RunAnalysis) on generated recordings, pinned by a
-// checksum recorded before
-// any speed-up of the engine. Every speed-up (reading only the analysed signal, the filter
-// loops, the match curve, the code tables) must leave these bytes exactly as they were.
+// checksum recorded before any speed-up of the engine. Every speed-up (reading only the
+// analysed signal, the filter loops, the match curve, the code tables) must leave these bytes
+// exactly as they were.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
