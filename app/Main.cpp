@@ -169,6 +169,7 @@ QWidget* TMainForm::BuildFileGroup() {
     EditInFileName = new QLineEdit(group);
     EditInFileName->setObjectName(QStringLiteral("EditInFileName"));
     SetHint(EditInFileName, "The EDF file to be analysed");
+    EditInFileName->setMinimumWidth(EditInFileName->fontMetrics().averageCharWidth() * 56);
     SpeedButton1 = new QToolButton(group);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     SpeedButton1->setText(QStringLiteral("..."));
