@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -122,14 +123,26 @@ TEST_F(Vantrel4, BatchRunCompletesAndAppendsItsLog) {
     EXPECT_EQ(LogLines("out.log"), expected);
     EXPECT_EQ(ReadAll(dir / "out.cvn"), firstResults);
 
-    // With /OVERWRITE, and under the Dutch locale with a decimal comma typed: the same file.
-    const RunResult dutch =
-        Run(Args("in.edf", "1", "out.cvn", {"1", "1,5", "1.8", "0.01666", "/OVERWRITE", "/BATCH"}),
-            "nl_NL.UTF-8");
-    EXPECT_EQ(dutch.ExitCode, 0) << dutch.Err;
+    // With /OVERWRITE: the same file again, the log appended.
+    EXPECT_EQ(Run(With(run, {"/OVERWRITE", "/BATCH"})).ExitCode, 0);
     expected = With(expected, With({"Overwriting existing files", "--- BATCH mode ---"}, header));
     EXPECT_EQ(LogLines("out.log"), expected);
     EXPECT_EQ(ReadAll(dir / "out.cvn"), firstResults);
+}
+
+// Under a locale with a decimal comma every number still has its ".", in the log and in the
+// results file, and a comma typed as decimal separator is understood.
+TEST_F(Vantrel4, DutchLocaleKeepsTheDecimalPoint) {
+    if (!std::setlocale(LC_NUMERIC, "nl_NL.UTF-8"))
+        GTEST_SKIP() << "locale nl_NL.UTF-8 missing (tools/setup-deps.sh generates it)";
+    std::setlocale(LC_NUMERIC, "C");
+    const RunResult c = Run(Args("in.edf", "1", "c.cvn", With(kSlowWave, {"/BATCH"})));
+    ASSERT_EQ(c.ExitCode, 0) << c.Err;
+    const RunResult dutch =
+        Run(Args("in.edf", "1", "nl.cvn", {"1", "1,5", "1.8", "0,01666", "/BATCH"}), "nl_NL.UTF-8");
+    EXPECT_EQ(dutch.ExitCode, 0) << dutch.Err;
+    EXPECT_EQ(LogLines("nl.log").back(), "Undersampling = 10 (25.6Hz)");
+    EXPECT_EQ(ReadAll(dir / "nl.cvn"), ReadAll(dir / "c.cvn"));
 }
 
 TEST_F(Vantrel4, FailedBatchRunsEndWithTheirReasonAndExitCode2) {
