@@ -727,6 +727,7 @@ void TMainForm::ApplyEngineSettings() const {
     XPiBZero = FOptions.XPiBZero;
     IIRBackpolate = FOptions.IIRBackpolate;
     DUEFilterName = FOptions.DUEFilterName;
+    MatchCurveThreads = FOptions.MatchCurveThreads;
 }
 
 void TMainForm::RunTheAnalysis() {

@@ -18,9 +18,10 @@ namespace fs = std::filesystem;
 
 constexpr std::array<const char*, 5> kFlagOptions = {"/?", "/BATCH", "/OVERWRITE", "/PRINTPIB",
                                                      "/BMP"};
-constexpr std::array<const char*, 8> kValueOptions = {
+constexpr std::array<const char*, 9> kValueOptions = {
     "/LP:",        "/HP:",       "/UNDERSAMPLE=",   "/XPIBPLUS=",
-    "/XPIBMINUS=", "/XPIBZERO=", "/IIRBACKPOLATE=", "/DUE="};
+    "/XPIBMINUS=", "/XPIBZERO=", "/IIRBACKPOLATE=", "/DUE=",
+    "/THREADS="};
 
 constexpr std::size_t kF0FileReadLimit = 64 * 1024;
 
@@ -144,6 +145,14 @@ void HandleOption(std::string s, TCommandLineTarget& target, TCommandLineValues&
         else
             target.AppendLine("Invalid IIRBackpolate value (using default = 0.5)");
     }
+    if (Contains(s, "/THREADS=")) {
+        s = AfterEquals(s);
+        if (IsInt32Text(s) && StrToInt32Or0(s) >= 0)
+            values.MatchCurveThreads = StrToInt32Or0(s);
+        else
+            target.AppendLine("Invalid thread count (using one per core)");
+        s.clear();
+    }
     if (Contains(s, "/DUE=")) {
         s = AfterEquals(s);
         if (s == "DUE" || s == "DUE1987" || s == "DUE2007")
@@ -241,6 +250,7 @@ std::string UsageText() {
         "/XPiBMinus=     = override XpiBMinus default value",
         "/XPiBZero=      = override XpiBZero default value",
         "/IIRBackpolate= = backpolate value for SE filter",
+        "/Threads=       = threads for the piB match curve (0 = one per core)",
         "/DUE=           = DU/E filter (DUE1987 or DUE2007)",
     };
     std::string text = lines[0];

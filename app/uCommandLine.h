@@ -39,6 +39,7 @@ struct TCommandLineValues {
     int32_t XPiBZero = 10;              // "/XPIBZERO="
     double IIRBackpolate = 0.5;         // "/IIRBACKPOLATE="
     std::string DUEFilterName = "DUE";  // "/DUE=": DUE, DUE1987 or DUE2007
+    int32_t MatchCurveThreads = 0;      // "/THREADS=": 0 = one per core; cohorts run 1 each
 };
 
 // Where the parsed arguments go. SetField writes a field's text and runs its change handler; an

@@ -56,8 +56,9 @@ TEST(CommandLine, HandlesEachArgumentByPositionAndOption) {
          {"In=a", "Sig=1", "Out=o"},
          "'x1' is not a valid floating point value"},
         {{"/LP:35", "/hp:0.5"}, {"LP=35", "HP=0.5"}, ""},
-        {{"/UNDERSAMPLE=abc", "/IIRBACKPOLATE=x", "/DUE=FOO"},
+        {{"/UNDERSAMPLE=abc", "/IIRBACKPOLATE=x", "--threads=-1", "/DUE=FOO"},
          {"+Invalid undersample factor", "+Invalid IIRBackpolate value (using default = 0.5)",
+          "+Invalid thread count (using one per core)",
           "+Unknown DU/E filter \"FOO\" (keeping DUE; use DUE, DUE1987 or DUE2007)"},
          ""},
         // Linux: "-" and "--" forms; a "/" word that is no option and no path is ignored but
@@ -86,10 +87,11 @@ TEST(CommandLine, HandlesEachArgumentByPositionAndOption) {
 TEST(CommandLine, SetsFlagsAndEngineSettings) {
     RecordingTarget target;
     TCommandLineValues values;
-    vantrel::ParseCommandLine({"/Batch", "/OVERWRITE", "/printpib", "/BMP", "/UNDERSAMPLE= 3 ",
-                               "/XPIBPLUS=1.5", "/XPIBMINUS=-5", "/XPIBZERO=12",
-                               "/IIRBACKPOLATE=0,3", "/IIRBACKPOLATE=bad", "/DUE=due2007"},
-                              target, values);
+    vantrel::ParseCommandLine(
+        {"/Batch", "/OVERWRITE", "/printpib", "/BMP", "/UNDERSAMPLE= 3 ", "/XPIBPLUS=1.5",
+         "/XPIBMINUS=-5", "/XPIBZERO=12", "/IIRBACKPOLATE=0,3", "/IIRBACKPOLATE=bad",
+         "/DUE=due2007", "--threads=1"},
+        target, values);
     EXPECT_TRUE(values.BatchMode && values.OverwriteOutput && values.PrintPiB && values.ExportBmp);
     EXPECT_EQ(values.UndersamplingFactor, 3);
     EXPECT_EQ(values.XPiBPlus, 9);  // a non-integer is ignored without a message
@@ -97,6 +99,7 @@ TEST(CommandLine, SetsFlagsAndEngineSettings) {
     EXPECT_EQ(values.XPiBZero, 12);
     EXPECT_EQ(values.IIRBackpolate, 0.3);  // the later bad value keeps it, with a warning
     EXPECT_EQ(values.DUEFilterName, "DUE2007");
+    EXPECT_EQ(values.MatchCurveThreads, 1);
 
     vantrel::ParseCommandLine({"/UNDERSAMPLE=0"}, target, values);
     EXPECT_EQ(values.UndersamplingFactor, 0);  // 0 restores the automatic choice
