@@ -4,7 +4,8 @@
 # the application's tests run a batch job under. Needs root (or sudo) for apt-get.
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev)
+# parallel: tools/cohort-run; time: bench/e2e.
+packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev parallel time)
 if [ -f "$(dirname "$0")/../app/CMakeLists.txt" ]; then
     # Qt 6 for the windows; a font for their texts; Xvfb for looking at them without a screen;
     # locales for the locale test.

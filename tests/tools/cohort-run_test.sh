@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# tools/cohort-run on three short generated recordings and one file that is no recording:
+# the summary, the exit status, no overwriting, and --resume.
+#   cohort-run_test.sh SOURCE_DIR BUILD_DIR
+set -uo pipefail
+source_dir="$1" build_dir="$2"
+cohort_run="$source_dir/tools/cohort-run"
+export VANTREL4="$build_dir/app/vantrel4"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+failures=0
+check() {
+    if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi
+}
+digest() { md5sum "$1" | cut -d' ' -f1; }
+
+for seed in 1 2 3; do
+    "$build_dir/tools/make-recording" --duration=10m --signals=2 --seed=$seed "night $seed.edf" >/dev/null
+done
+echo "no recording" >broken.edf
+printf '# LIST line 1: a comment, line 2 empty\n\n' >list.tsv
+printf 'night 1.edf\t1\tslow-wave\n' >>list.tsv
+printf 'night 2.edf\t2\t1\t1.5\t1.8\t0.02\t70\t0.3\n' >>list.tsv
+printf 'broken.edf\t1\tslow-wave\n' >>list.tsv
+printf 'night 3.edf\t1\tslow-wave\t35\t0.5\n' >>list.tsv
+
+"$cohort_run" -j 2 list.tsv out 2>run.err
+status=$?
+check "exit 1 when one analysis failed" '[ "$status" -eq 1 ]'
+check "says how many failed" 'grep -q "3 of 4 analyses succeeded, 1 failed" run.err'
+expected=$'input,signal,results,exit_status,pib,seconds_analysed,wall_seconds'
+check "summary header, CR LF" '[ "$(head -1 out/summary.csv)" = "$expected"$'"'"'\r'"'"' ]'
+rows="$(tr -d '\r' <out/summary.csv | tail -n +2)"
+check "one row per recording, in LIST order" \
+    '[ "$(cut -d, -f1,2 <<<"$rows" | tr "\n" " ")" = "night 1.edf,1 night 2.edf,2 broken.edf,1 night 3.edf,1 " ]'
+check "names from the LIST line, recording and signal" \
+    '[ "$(cut -d, -f3 <<<"$rows" | xargs -d "\n" -n1 basename | tr "\n" " ")" = "0003-night 1-s1.cvn 0004-night 2-s2.cvn 0005-broken-s1.cvn 0006-night 3-s1.cvn " ]'
+check "successes: exit 0, piB, 1800 s, wall time" \
+    '[ "$(grep -c -E "^night [0-9].edf,[12],[^,]+,0,[0-9.]+,1800,[0-9.]+$" <<<"$rows")" -eq 3 ]'
+check "the bad recording failed without piB and seconds" \
+    'grep -q -E "^broken.edf,1,[^,]+,2,,,[0-9.]+$" <<<"$rows"'
+check "each run has its log" '[ -s "out/0005-broken-s1.log" ] && [ -s "out/0003-night 1-s1.log" ]'
+
+before="$(digest "out/0003-night 1-s1.cvn")"
+"$cohort_run" list.tsv out 2>/dev/null
+check "without --overwrite an existing results file stays" \
+    '[ "$(digest "out/0003-night 1-s1.cvn")" = "$before" ] && grep -q "^night 1.edf,1,[^,]*,2," <(tr -d "\r" <out/summary.csv)'
+
+# A killed run leaves a results file without its final header fix: --resume redoes it alone.
+printf 'Xltered' | dd of="out/0004-night 2-s2.cvn" bs=1 seek=$((256 + 14 * 96)) conv=notrunc status=none
+"$cohort_run" --resume list.tsv out 2>resume.err
+check "--resume keeps complete results" \
+    'grep -q "line 3: .*complete, kept" resume.err && grep -q "line 6: .*complete, kept" resume.err'
+check "--resume reruns the incomplete and the failed" \
+    'grep -q "line 4: exit 0" resume.err && grep -q "line 5: exit 2" resume.err'
+check "--resume summary: three succeeded" \
+    '[ "$(tr -d "\r" <out/summary.csv | grep -c -E ",0,[0-9.]+,1800,")" -eq 3 ]'
+[ "$failures" -eq 0 ]
