@@ -2,7 +2,6 @@
 // smoothers, clipping of MC and a jump confirmed by the tracker.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <utility>
 
 #include "FakeWindows.h"
@@ -309,9 +308,7 @@ TEST(Stages, RunOnTheRealRecordingsDeterministically) {
 TEST(Stages, MarkTheArtifactsOfAGeneratedRecording) {
     TScratchDir dir;
     const std::string input = dir.File("night.edf");
-    const std::string command = std::string(VANTREL_TOOLS_DIR) +
-                                "/make-recording --duration=2h --rate=128 --seed=3 " + input;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    vantrel_test::MakeRecording(input, "--duration=2h --rate=128 --seed=3");
     TScopedFakeRun run(true);
     TInputSignalChar ISC;
     const std::string output = dir.File("results.edf");
