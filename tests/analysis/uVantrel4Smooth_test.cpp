@@ -327,5 +327,23 @@ TEST(Stages, MarkTheArtifactsOfAGeneratedRecording) {
     }
 }
 
+// Half a second of signal gives a results file without records: piB detection reports the
+// failure with the library's reason and raises; nothing hangs.
+TEST(Stages, ARecordingShorterThanASecondFailsAtPiBDetection) {
+    TScratchDir dir;
+    const std::string input = dir.File("short.edf");
+    vantrel_test::TestRecording recording;
+    recording.SamplesPerRecord = 64;
+    recording.RecordDuration = 0.5;
+    recording.Records = 1;
+    vantrel_test::WriteRecording(input, recording);
+    TScopedFakeRun run(true);
+    TInputSignalChar ISC;
+    EXPECT_THROW(RunStages(input, dir.File("results.edf"), ISC), EDataFileReadData);
+    ASSERT_FALSE(run.Progress.Lines().empty());
+    EXPECT_EQ(run.Progress.Lines().end()[-2], "piB: Unable to read datablock from outputfile");
+    EXPECT_EQ(run.Progress.Lines().back(), "Error reading file data");
+}
+
 }  // namespace
 }  // namespace vantrel::testing
