@@ -9,11 +9,13 @@
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,6 +80,16 @@ int main(int argc, char** argv) {
 
     const bool batch = HasBatchOption(args);
     const bool usage = HasUsageOption(args);
+    if (batch && !usage && !EnvironmentSet("QT_QPA_PLATFORM")) {
+        // A batch run shows nothing: no display connection, and no fonts unless the histogram
+        // is drawn (printed or exported). The minimal platform loads none; starting a thousand
+        // runs of a cohort, that is time saved on every one.
+        const bool drawsHistogram = std::any_of(args.begin(), args.end(), [](const auto& arg) {
+            const std::optional<std::string> option = OptionForm(arg);
+            return option == "/BMP" || option == "/PRINTPIB";
+        });
+        qputenv("QT_QPA_PLATFORM", drawsHistogram ? "offscreen" : "minimal");
+    }
     if (!HaveDisplay()) {
         if (usage) {
             PrintUsage();
