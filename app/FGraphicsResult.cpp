@@ -101,6 +101,26 @@ std::vector<long double> SampleMatchingFunction(const std::string& expression) {
     return values;
 }
 
+// A step of 1, 2 or 5 times a power of ten that cuts span into about `ticks` parts.
+double NiceTickInterval(double span, int ticks) {
+    if (!(span > 0) || !std::isfinite(span)) return 1;
+    const double raw = span / ticks;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    const double norm = raw / magnitude;
+    return (norm < 1.5 ? 1 : norm < 3 ? 2 : norm < 7 ? 5 : 10) * magnitude;
+}
+
+// Ticks at round values that follow every zoom: the interval is chosen again when the range
+// changes, nothing else is recomputed.
+void UseRoundTicks(QValueAxis* axis, int ticks) {
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setLabelFormat("%g");
+    QObject::connect(axis, &QValueAxis::rangeChanged, axis, [axis, ticks](qreal min, qreal max) {
+        axis->setTickInterval(NiceTickInterval(max - min, ticks));
+    });
+}
+
 QPixmap LegendMark(const QColor& colour) {
     QPixmap mark(24, 10);
     mark.fill(kPlotBackground);
@@ -332,10 +352,12 @@ TFormGraphResult::TFormGraphResult(QWidget* owner) : QDialog(nullptr) {
     chart->setPlotAreaBackgroundVisible(true);
     auto* axisX = new QValueAxis;
     auto* axisY = new QValueAxis;
-    axisX->setLabelFormat("%.0f");
-    axisX->setTickCount(9);
-    axisY->setLabelFormat("%.4g");
-    axisY->setTickCount(7);
+    UseRoundTicks(axisX, 6);
+    UseRoundTicks(axisY, 8);
+    QFont axisFont = axisX->labelsFont();
+    axisFont.setPointSizeF(axisFont.pointSizeF() * 0.85);
+    axisX->setLabelsFont(axisFont);
+    axisY->setLabelsFont(axisFont);
     chart->addAxis(axisX, Qt::AlignBottom);
     chart->addAxis(axisY, Qt::AlignLeft);
     FGraph = new TPiBChartView;
@@ -377,6 +399,7 @@ TFormGraphResult::TFormGraphResult(QWidget* owner) : QDialog(nullptr) {
         ++row;
     }
     grid->setColumnStretch(1, 1);
+    grid->setHorizontalSpacing(4);
 
     auto* buttonFull = new QPushButton("Full view");
     buttonFull->setObjectName("ButtonFullView");
@@ -385,6 +408,9 @@ TFormGraphResult::TFormGraphResult(QWidget* owner) : QDialog(nullptr) {
     auto* buttonOk = new QPushButton("Ok");
     buttonOk->setObjectName("ButtonOk");
     buttonOk->setDefault(true);
+    buttonOk->setFocus();
+    buttonFull->setAutoDefault(false);
+    button1->setAutoDefault(false);
     connect(buttonFull, &QPushButton::clicked, FGraph, &TPiBChartView::ResetView);
     connect(button1, &QPushButton::clicked, this, &TFormGraphResult::Button1Click);
     connect(buttonOk, &QPushButton::clicked, this, &TFormGraphResult::ButtonOkClick);
@@ -396,7 +422,10 @@ TFormGraphResult::TFormGraphResult(QWidget* owner) : QDialog(nullptr) {
     buttons->addWidget(buttonFull);
     buttons->addWidget(button1);
     buttons->addWidget(buttonOk);
-    auto* right = new QVBoxLayout;
+    auto* rightColumn = new QWidget;
+    rightColumn->setFixedWidth(205);
+    auto* right = new QVBoxLayout(rightColumn);
+    right->setContentsMargins(0, 0, 0, 0);
     right->addWidget(new QLabel("Legend"));
     right->addWidget(FLegend);
     right->addWidget(parameters);
@@ -404,7 +433,7 @@ TFormGraphResult::TFormGraphResult(QWidget* owner) : QDialog(nullptr) {
     right->addLayout(buttons);
     auto* columns = new QHBoxLayout(this);
     columns->addLayout(left, 1);
-    columns->addLayout(right, 0);
+    columns->addWidget(rightColumn, 0);
 
     resize(kDesignWidth, kDesignHeight);
     if (owner) move(owner->frameGeometry().center() - rect().center());
