@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QImageWriter>
@@ -247,6 +248,14 @@ TVisibleRange TPiBChartView::CurrentView() const {
 
 QPointF TPiBChartView::ValueAt(const QPoint& viewPos) const {
     return chart()->mapToValue(chart()->mapFromScene(mapToScene(viewPos)));
+}
+
+bool TPiBChartView::event(QEvent* event) {
+    // With Shift the value under the pointer is the tip, not the help text.
+    if (event->type() == QEvent::ToolTip &&
+        (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier))
+        return true;
+    return QChartView::event(event);
 }
 
 void TPiBChartView::mousePressEvent(QMouseEvent* event) {

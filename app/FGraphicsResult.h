@@ -109,6 +109,7 @@ class TPiBChartView : public QChartView {
     TVisibleRange CurrentView() const;
 
   protected:
+    bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
