@@ -46,6 +46,7 @@ constexpr int kDesignHeight = 503;
 // Interactive runs pause before the title is set, and keep a printed window on screen a moment.
 constexpr int kTitlePauseMs = 500;
 constexpr int kPrintWaitMs = 2000;
+constexpr int kPrintDpi = 300;
 // The plot area's background: a mid grey on which both the black matching function and the
 // white piB marker stand out.
 const QColor kPlotBackground(176, 176, 176);
@@ -111,15 +112,14 @@ double NiceTickInterval(double span, int ticks) {
     return (norm < 1.5 ? 1 : norm < 3 ? 2 : norm < 7 ? 5 : 10) * magnitude;
 }
 
-// Ticks at round values that follow every zoom: the interval is chosen again when the range
-// changes, nothing else is recomputed.
-void UseRoundTicks(QValueAxis* axis, int ticks) {
+// About this many ticks on each axis, at round values (NiceTickInterval).
+constexpr int kTicksX = 6;
+constexpr int kTicksY = 8;
+
+void UseRoundTicks(QValueAxis* axis) {
     axis->setTickType(QValueAxis::TicksDynamic);
     axis->setTickAnchor(0);
     axis->setLabelFormat("%g");
-    QObject::connect(axis, &QValueAxis::rangeChanged, axis, [axis, ticks](qreal min, qreal max) {
-        axis->setTickInterval(NiceTickInterval(max - min, ticks));
-    });
 }
 
 QPixmap LegendMark(const QColor& colour) {
@@ -237,6 +237,10 @@ void TPiBChartView::ResetView() {
 
 void TPiBChartView::ZoomTo(const TVisibleRange& view) {
     if (!FAxisX || !FAxisY) return;
+    // The tick interval first: the old one over a much wider range would lay out thousands of
+    // ticks for a moment.
+    FAxisX->setTickInterval(NiceTickInterval(view.XMax - view.XMin, kTicksX));
+    FAxisY->setTickInterval(NiceTickInterval(view.YMax - view.YMin, kTicksY));
     FAxisX->setRange(view.XMin, view.XMax);
     FAxisY->setRange(view.YMin, view.YMax);
 }
@@ -361,8 +365,8 @@ TFormGraphResult::TFormGraphResult(QWidget* owner) : QDialog(nullptr) {
     chart->setPlotAreaBackgroundVisible(true);
     auto* axisX = new QValueAxis;
     auto* axisY = new QValueAxis;
-    UseRoundTicks(axisX, 6);
-    UseRoundTicks(axisY, 8);
+    UseRoundTicks(axisX);
+    UseRoundTicks(axisY);
     QFont axisFont = axisX->labelsFont();
     axisFont.setPointSizeF(axisFont.pointSizeF() * 0.85);
     axisX->setLabelsFont(axisFont);
@@ -501,6 +505,9 @@ void TFormGraphResult::PrepareOffScreen() {
 }
 
 void TFormGraphResult::PrintOn(QPrinter& printer) {
+    // A scaled widget is drawn through an image of the page's size: 300 dpi is sharp on paper,
+    // the printer's full resolution would take seconds and hundreds of megabytes.
+    printer.setResolution(std::min(printer.resolution(), kPrintDpi));
     QPainter painter;
     if (!painter.begin(&printer))
         throw EResultsWindowError("Unable to print the piB histogram on printer \"" +

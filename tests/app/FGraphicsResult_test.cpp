@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QListWidget>
+#include <QPrinter>
 #include <QPrinterInfo>
 
 #include <filesystem>
@@ -220,6 +221,22 @@ TEST(ResultsWindow, BatchBitmapIsABmpOfTheWindowsSize) {
     EXPECT_EQ(image.size(), TFormGraphResult().size());
     EXPECT_FALSE(image.isNull());
     fs::remove_all(dir);
+}
+
+TEST(ResultsWindow, PrintsOntoALandscapePage) {
+    const fs::path pdf = FreshDir("print") / "page.pdf";
+    TFormGraphResult form;
+    form.SetPlot(BuildResultPlot(TSampleData(1000).data));
+    form.PrepareOffScreen();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    form.PrintOn(printer);
+    QFile file(QString::fromStdString(pdf.string()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(4), "%PDF");
+    fs::remove_all(pdf.parent_path());
 }
 
 TEST(ResultsWindow, Failures) {
