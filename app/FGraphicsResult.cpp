@@ -241,6 +241,18 @@ void TPiBChartView::ZoomTo(const TVisibleRange& view) {
     // ticks for a moment.
     FAxisX->setTickInterval(NiceTickInterval(view.XMax - view.XMin, kTicksX));
     FAxisY->setTickInterval(NiceTickInterval(view.YMax - view.YMin, kTicksY));
+    // Every range change maps all points of every curve again: change both ranges in one step
+    // through the plot area when it is laid out, one axis after the other otherwise.
+    const TVisibleRange now = CurrentView();
+    const QRectF area = chart()->plotArea();
+    const double spanX = now.XMax - now.XMin, spanY = now.YMax - now.YMin;
+    if (area.width() > 0 && area.height() > 0 && spanX > 0 && spanY > 0) {
+        const double sx = area.width() / spanX, sy = area.height() / spanY;
+        chart()->zoomIn(QRectF(area.left() + (view.XMin - now.XMin) * sx,
+                               area.top() + (now.YMax - view.YMax) * sy,
+                               (view.XMax - view.XMin) * sx, (view.YMax - view.YMin) * sy));
+    }
+    // Exact values (a no-op when the step above already reached them within rounding).
     FAxisX->setRange(view.XMin, view.XMax);
     FAxisY->setRange(view.YMin, view.YMax);
 }
@@ -480,21 +492,23 @@ void TFormGraphResult::SetPlot(const TResultPlot& plot) {
     auto* axisY = static_cast<QValueAxis*>(y.front());
     chart->removeAllSeries();
     FLegend->clear();
+    FGraph->SetAxes(axisX, axisY, plot.Range);
     for (const TResultCurve& curve : plot.Curves) {
         auto* series = new QLineSeries;
         series->setName(curve.LegendText);
         QPen pen(curve.Colour);
         pen.setWidth(curve.Colour == kPiBColour ? 2 : 1);
         series->setPen(pen);
-        series->replace(curve.Points);  // one update for the whole curve
+        // Added empty, then filled in one step, so that its points are mapped once, into the
+        // full view that is already set.
         chart->addSeries(series);
         series->attachAxis(axisX);
         series->attachAxis(axisY);
+        series->replace(curve.Points);
         auto* item = new QListWidgetItem(QIcon(LegendMark(curve.Colour)), curve.LegendText);
         item->setSizeHint(QSize(0, 16));
         FLegend->addItem(item);
     }
-    FGraph->SetAxes(axisX, axisY, plot.Range);
 }
 
 void TFormGraphResult::PrepareOffScreen() {

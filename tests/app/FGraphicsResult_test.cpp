@@ -130,11 +130,13 @@ TEST(ResultsWindow, FullViewSpansTheHistogram) {
         // The window shows the full view, and comes back to it after zooming.
         TFormGraphResult form;
         form.SetPlot(plot);
-        form.Graph()->ZoomTo({0, 10, 0, 1});
-        EXPECT_EQ(form.Graph()->CurrentView().XMax, 10);
+        form.PrepareOffScreen();
+        form.Graph()->ZoomTo({0, 10, 0.5, 1});
+        EXPECT_DOUBLE_EQ(form.Graph()->CurrentView().XMax, 10);
+        EXPECT_DOUBLE_EQ(form.Graph()->CurrentView().YMin, 0.5);
         form.Graph()->ResetView();
-        EXPECT_EQ(form.Graph()->CurrentView().YMax, c.range.YMax);
-        EXPECT_EQ(form.Graph()->CurrentView().XMin, c.range.XMin);
+        EXPECT_DOUBLE_EQ(form.Graph()->CurrentView().YMax, c.range.YMax);
+        EXPECT_DOUBLE_EQ(form.Graph()->CurrentView().XMin, c.range.XMin);
     }
 }
 
