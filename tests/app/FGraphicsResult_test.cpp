@@ -11,6 +11,8 @@
 #include <QListWidget>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
+#include <QTimer>
 
 #include <filesystem>
 #include <fstream>
@@ -193,6 +195,22 @@ TEST(ResultsWindow, TitleTexts) {
     EXPECT_EQ(PiBTitleText(-5), "Histogram SU-SS and detected (LOG)piB (=-5)");
     EXPECT_EQ(PiBTitleText(1234) + PiBTitleSuffix("/d/n1.edf", "EEG Fpz-Cz"),
               "Histogram SU-SS and detected (LOG)piB (=1234) File:/d/n1.edf Signal:EEG Fpz-Cz");
+}
+
+TEST(ResultsWindow, InteractiveWindowIsModalUntilOk) {
+    QString windowTitle, title;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) return;
+        windowTitle = modal->windowTitle();
+        title = modal->findChild<QLabel*>("LabelTitle")->text();
+        modal->findChild<QPushButton*>("ButtonOk")->click();
+    });
+    poll.start(20);
+    ShowPiBHistogram(nullptr, TSampleData(1234).data, false, false, "out.cvn", false);
+    EXPECT_EQ(windowTitle, "Results");
+    EXPECT_EQ(title, "Histogram SU-SS and detected (LOG)piB (=1234)");  // no file, no signal
 }
 
 TEST(ResultsWindow, BitmapFileName) {
