@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev)
 if [ -f "$(dirname "$0")/../app/CMakeLists.txt" ]; then
-    packages+=(qt6-base-dev qt6-charts-dev libgl-dev)
+    # Qt Charts needs the OpenGL module's CMake files, which qt6-charts-dev does not pull in.
+    packages+=(qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev)
 fi
 
 missing=()
