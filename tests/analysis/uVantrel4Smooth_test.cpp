@@ -2,7 +2,6 @@
 // smoothers, clipping of MC and a jump confirmed by the tracker.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <utility>
 
 #include "FakeWindows.h"
@@ -309,9 +308,7 @@ TEST(Stages, RunOnTheRealRecordingsDeterministically) {
 TEST(Stages, MarkTheArtifactsOfAGeneratedRecording) {
     TScratchDir dir;
     const std::string input = dir.File("night.edf");
-    const std::string command = std::string(VANTREL_TOOLS_DIR) +
-                                "/make-recording --duration=2h --rate=128 --seed=3 " + input;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    vantrel_test::MakeRecording(input, "--duration=2h --rate=128 --seed=3");
     TScopedFakeRun run(true);
     TInputSignalChar ISC;
     const std::string output = dir.File("results.edf");
@@ -328,6 +325,24 @@ TEST(Stages, MarkTheArtifactsOfAGeneratedRecording) {
         EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](int16_t v) { return v; }))
             << "signal " << signal << " is empty";
     }
+}
+
+// Half a second of signal gives a results file without records: piB detection reports the
+// failure with the library's reason and raises; nothing hangs.
+TEST(Stages, ARecordingShorterThanASecondFailsAtPiBDetection) {
+    TScratchDir dir;
+    const std::string input = dir.File("short.edf");
+    vantrel_test::TestRecording recording;
+    recording.SamplesPerRecord = 64;
+    recording.RecordDuration = 0.5;
+    recording.Records = 1;
+    vantrel_test::WriteRecording(input, recording);
+    TScopedFakeRun run(true);
+    TInputSignalChar ISC;
+    EXPECT_THROW(RunStages(input, dir.File("results.edf"), ISC), EDataFileReadData);
+    ASSERT_FALSE(run.Progress.Lines().empty());
+    EXPECT_EQ(run.Progress.Lines().end()[-2], "piB: Unable to read datablock from outputfile");
+    EXPECT_EQ(run.Progress.Lines().back(), "Error reading file data");
 }
 
 }  // namespace
