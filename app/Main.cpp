@@ -115,7 +115,7 @@ TMainForm::TMainForm(std::vector<std::string> args, TDialogs& dialogs, QWidget* 
 }
 
 TMainForm::~TMainForm() {
-    SetEngineWindows(nullptr);
+    if (RunContext().Windows == &FEngineWindows) SetEngineWindows(nullptr);
     if (RunContext().ProgressList == &FProgressList) RunContext().ProgressList = nullptr;
 }
 

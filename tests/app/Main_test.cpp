@@ -65,6 +65,7 @@ class MainWindow : public ::testing::Test {
     }
 
     TMainForm& Open(std::vector<std::string> args = {}) {
+        form.reset();
         form = std::make_unique<TMainForm>(std::move(args), dialogs);
         form->show();
         return *form;
