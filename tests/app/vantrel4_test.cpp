@@ -2,6 +2,7 @@
 // and standard error, the usage text, the signal list.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <cstdlib>
@@ -46,7 +47,8 @@ std::vector<std::string> SplitLines(const std::string& text, const std::string& 
 class Vantrel4 : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        dir = fs::temp_directory_path() / "vantrel4_exe_test";
+        // One folder per process: ctest runs the cases in parallel processes.
+        dir = fs::temp_directory_path() / ("vantrel4_exe_test_" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
         const std::string make = std::string(VANTREL_TOOLS_DIR) + "/make-recording";
