@@ -1,6 +1,7 @@
 // The check that runs before every analysis: the main window's fields, the ranges of the
 // analysis parameters, and the choice of the undersampling factor, which fixes the computation
 // frequency of the whole engine.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -79,9 +80,10 @@ int ValidateAnalysisParameters(int32_t& UndersamplingFactor, bool BatchMode,
     failure.Check(B < 2 * F0, "B0 should be < 2*F0", 5);
     if (failure.Code() != 0) return failure.Code();
 
-    // 0.99 as the nearest long double, the quotient evaluated left to right in long double.
+    // Both quotients in long double (0.99 as the nearest long double, left to right); low and
+    // high are the double values.
     const int64_t smallest = TruncClamped(0.99L * fs / high) + 1;
-    const int64_t largest = TruncClamped(static_cast<long double>(fs / low));
+    const int64_t largest = TruncClamped(static_cast<long double>(fs) / low);
     failure.Check(largest >= smallest,
                   "Unable to find a valid computation frequency\n"
                   "F0 and/or Fc too large, or LP too small",
@@ -91,7 +93,10 @@ int ValidateAnalysisParameters(int32_t& UndersamplingFactor, bool BatchMode,
     if (UndersamplingFactor != 0) return 0;  // forced: kept, even outside the range
     int64_t chosen = smallest;
     double nearest = std::fabs(fs / static_cast<double>(smallest) - kTargetFrequency);
-    for (int64_t n = smallest + 1; n <= largest; ++n) {
+    // Candidates fall as n grows: once one is at or below the target no later one is nearer,
+    // so the search ends there (a tiny F0 would otherwise walk through millions of factors).
+    for (int64_t n = smallest + 1;
+         n <= largest && fs / static_cast<double>(n - 1) > kTargetFrequency; ++n) {
         const double distance = std::fabs(fs / static_cast<double>(n) - kTargetFrequency);
         if (distance < nearest) {  // a tie keeps the smaller factor
             nearest = distance;
@@ -120,6 +125,16 @@ bool DirectoryExists(const std::string& fileName) {
     if (directory.empty()) return true;
     std::error_code error;
     return std::filesystem::is_directory(directory, error);
+}
+
+// An EDF file the library reads with lenient checking; a file that cannot even be opened is
+// not one either.
+bool ReadableEDFFile(const std::string& fileName) {
+    try {
+        return IsValidEDFFile(fileName, false);
+    } catch (...) {
+        return false;
+    }
 }
 
 TParameterField FieldOfCode(int code) {
@@ -159,7 +174,7 @@ TParameterCheck CheckParameterFields(const TParameterFields& fields, bool BatchM
         const std::string input = Trim(fields.InputFileName);
         std::error_code error;
         if (input.empty() || !std::filesystem::is_regular_file(input, error) ||
-            !IsValidEDFFile(input, false))
+            !ReadableEDFFile(input))
             return FieldFailure(check, TParameterField::InputFile, "Invalid EDF inputfilename");
 
         const std::string output = Trim(fields.OutputFileName);

@@ -251,7 +251,8 @@ bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
         SP.InBlock.size() < BlockLength(ISC.SamplesPerRecord, N) ||
         SP.DueOut.size() < SP.InBlock.size() || SP.SeOut.size() < SP.InBlock.size() ||
         !SP.DueFilter || !SP.SeFilter)
-        throw ERangeError("Index out of range");
+        throw ERangeError("SU/SS: the block arrays, filters or record buffers do not fit signal " +
+                          std::to_string(AP.SignalIndex + 1) + " of " + input.FileName());
     std::fill(out.begin(), out.end(), int16_t{0});
 
     // The integer rule exactly when FCompute is whole: SampleRemainder can be 0 for a

@@ -2,7 +2,6 @@
 // header bytes field by field.
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <string>
 
 #include "FakeWindows.h"
@@ -71,14 +70,6 @@ TEST(ResultsTexts, LogFloatDeclarationIsRecognised) {
 TEST(ResultsTexts, PhysicalPiBWithoutAScale) {
     EXPECT_EQ(PiBText(9210, 0), 0);
     EXPECT_NEAR(static_cast<double>(PiBText(9210, 2)), 0.5, 1e-3);  // code 9210 is about 1
-}
-
-TEST(ResultsTexts, NumbersIgnoreTheProcessLocale) {
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "nl_NL.UTF-8"))
-        GTEST_SKIP() << "no locale with a decimal comma on this machine";
-    const std::string dim = DimText(2.0);
-    std::setlocale(LC_NUMERIC, "C");
-    EXPECT_EQ(dim, "at 2.0Hz");
 }
 
 // A complete header, stage by stage, on a real recording: every field of every signal as the
