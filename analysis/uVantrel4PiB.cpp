@@ -9,6 +9,8 @@
 #include <numbers>
 #include <system_error>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 #include "analysis/uVantrel4.h"
 #include "analysis/uVantrel4Records.h"
@@ -102,8 +104,7 @@ bool BuildHistogram(const TAnalysisParam& AP, TProgressWindow& progress,
 }
 
 // The non-zero stretch [first, last] of values[0 .. count - 1]; first > last when all are 0.
-template <typename T>
-std::pair<int32_t, int32_t> NonZeroStretch(const T* values, int32_t count) {
+std::pair<int32_t, int32_t> NonZeroStretch(const double* values, int32_t count) {
     int32_t first = 0;
     while (first < count && values[first] == 0)
         ++first;
@@ -113,40 +114,75 @@ std::pair<int32_t, int32_t> NonZeroStretch(const T* values, int32_t count) {
     return {first, last};
 }
 
-// The shifts whose sums have at least one non-zero term, and the terms that can be non-zero.
+// A stretch of bins [First, Last] of the smoothed histogram outside of which, up to the next
+// stretch, every bin is 0.
+struct TBinRun {
+    int32_t First, Last;
+};
+
+// The runs of non-zero bins, in order. Runs with fewer than kShiftBlock zero bins between them
+// are joined, so that a block of shifts, which reaches up to kShiftBlock - 1 bins beyond a run
+// (see SumShiftBlock), reaches only zeros there, never the next run.
+std::vector<TBinRun> NonZeroRuns(const std::vector<int32_t>& smoothed) {
+    std::vector<TBinRun> runs;
+    for (int32_t b = 0; b < static_cast<int32_t>(smoothed.size()); ++b) {
+        if (smoothed[b] == 0) continue;
+        if (!runs.empty() && b - runs.back().Last <= kShiftBlock)
+            runs.back().Last = b;
+        else
+            runs.push_back({b, b});
+    }
+    return runs;
+}
+
+// What the shifts share: the histogram's runs, the matching function's non-zero stretch, the
+// shifts that have any non-zero term, and where the sums go.
 struct TMatchWork {
     const int32_t* Smoothed = nullptr;
     const double* Matching = nullptr;
-    int32_t BinFirst = 0, BinLast = -1;    // non-zero stretch of the smoothed histogram
-    int32_t TermFirst = 0, TermLast = -1;  // non-zero stretch of the matching function
+    std::vector<TBinRun> Runs;
+    int32_t TermFirst = 0, TermLast = -1;
     int32_t ShiftFirst = 0, ShiftLast = -1;
     double* Out = nullptr;  // the curve at index peak: Out[s] is shift s
 };
 
-// The sums of the shifts s0 .. s0 + n - 1 (n <= kShiftBlock). Each sum runs over its terms in
-// increasing m. Terms outside the non-zero stretches are +0 or -0; an accumulator that starts
-// at +0 never becomes -0 when rounding to nearest, and adding a zero to any other value leaves
-// it unchanged, so leaving those terms out (or taking a few of them in, where the stretches of
-// the block's shifts differ) gives exactly the sum over all 5999 terms.
+// The sums of the shifts s0 .. s0 + n - 1 (n <= kShiftBlock), each over its terms in increasing
+// m. A term whose histogram bin lies between the runs, or whose matching sample lies outside
+// its non-zero stretch, is +0 or -0. A sum that starts at +0 never becomes -0 when rounding to
+// nearest, and adding a zero to any other value leaves it unchanged; so leaving those terms
+// out, or taking in the few zero bins next to a run that a block of shifts shares, gives
+// exactly the sum over all 5999 terms in order.
 void SumShiftBlock(const TMatchWork& w, int32_t s0, int32_t n) {
     const int32_t sLast = s0 + n - 1;
-    const int32_t mFirst = std::max(w.TermFirst, w.BinFirst - sLast);
-    const int32_t mLast = std::min(w.TermLast, w.BinLast - s0);
     long double sum[kShiftBlock] = {0, 0, 0, 0};
-    if (n == kShiftBlock) {
-        const int32_t* h = w.Smoothed + s0;
-        for (int32_t m = mFirst; m <= mLast; ++m) {
-            const long double g = w.Matching[m];
-            sum[0] += static_cast<long double>(h[m]) * g;
-            sum[1] += static_cast<long double>(h[m + 1]) * g;
-            sum[2] += static_cast<long double>(h[m + 2]) * g;
-            sum[3] += static_cast<long double>(h[m + 3]) * g;
+    // The first run that ends at or after the lowest bin the block reaches.
+    auto run = std::lower_bound(w.Runs.begin(), w.Runs.end(), s0 + w.TermFirst,
+                                [](const TBinRun& r, int32_t bin) { return r.Last < bin; });
+    for (; run != w.Runs.end() && run->First <= sLast + w.TermLast; ++run) {
+        if (n == kShiftBlock) {
+            // Bins run->First - 3 .. run->Last + 3 for the block: zeros beyond the run.
+            const int32_t mFirst = std::max(w.TermFirst, run->First - sLast);
+            const int32_t mLast = std::min(w.TermLast, run->Last - s0);
+            const int32_t* h = w.Smoothed + s0;
+            // Four named sums stay in registers; an array would go through memory.
+            long double a0 = sum[0], a1 = sum[1], a2 = sum[2], a3 = sum[3];
+            for (int32_t m = mFirst; m <= mLast; ++m) {
+                const long double g = w.Matching[m];
+                a0 += static_cast<long double>(h[m]) * g;
+                a1 += static_cast<long double>(h[m + 1]) * g;
+                a2 += static_cast<long double>(h[m + 2]) * g;
+                a3 += static_cast<long double>(h[m + 3]) * g;
+            }
+            sum[0] = a0, sum[1] = a1, sum[2] = a2, sum[3] = a3;
+        } else {
+            for (int32_t k = 0; k < n; ++k) {
+                const int32_t mFirst = std::max(w.TermFirst, run->First - (s0 + k));
+                const int32_t mLast = std::min(w.TermLast, run->Last - (s0 + k));
+                for (int32_t m = mFirst; m <= mLast; ++m)
+                    sum[k] += static_cast<long double>(w.Smoothed[s0 + k + m]) *
+                              static_cast<long double>(w.Matching[m]);
+            }
         }
-    } else {
-        for (int32_t k = 0; k < n; ++k)
-            for (int32_t m = mFirst; m <= mLast; ++m)
-                sum[k] += static_cast<long double>(w.Smoothed[s0 + k + m]) *
-                          static_cast<long double>(w.Matching[m]);
     }
     for (int32_t k = 0; k < n; ++k)
         w.Out[s0 + k] = static_cast<double>(sum[k]);
@@ -211,12 +247,12 @@ std::vector<double> MatchCurve(const std::vector<int32_t>& smoothed,
     w.Smoothed = smoothed.data();
     w.Matching = matching.data();
     w.Out = curve.data() + peak;
-    std::tie(w.BinFirst, w.BinLast) = NonZeroStretch(smoothed.data(), pib::kBins - 1);
+    w.Runs = NonZeroRuns(smoothed);
     std::tie(w.TermFirst, w.TermLast) = NonZeroStretch(matching.data(), kTerms);
-    if (w.BinFirst > w.BinLast || w.TermFirst > w.TermLast) return curve;
-    // Shift s has a non-zero term when BinFirst <= s + m <= BinLast for a non-zero term m.
-    w.ShiftFirst = std::max(0, w.BinFirst - w.TermLast);
-    w.ShiftLast = std::min(pib::kShifts - 1, w.BinLast - w.TermFirst);
+    if (w.Runs.empty() || w.TermFirst > w.TermLast) return curve;
+    // Shift s has a non-zero term when a non-zero bin s + m meets a non-zero term m.
+    w.ShiftFirst = std::max(0, w.Runs.front().First - w.TermLast);
+    w.ShiftLast = std::min(pib::kShifts - 1, w.Runs.back().Last - w.TermFirst);
     if (w.ShiftFirst > w.ShiftLast) return curve;
 
     const int32_t blocks = (w.ShiftLast - w.ShiftFirst + kShiftBlock) / kShiftBlock;

@@ -6,7 +6,9 @@
 
 #include "FakeWindows.h"
 #include "ResultsFiles.h"
+#include "SharedData.h"
 #include "analysis/uVantrel4.h"
+#include "edf/uDataFile.h"
 
 namespace vantrel::testing {
 namespace {
@@ -183,6 +185,164 @@ TEST(MCSmooth, ConfirmedJumpRestartsTheForwardSmoother) {
         ASSERT_TRUE(Smooth(ResultsParams(path), 3, kPiB));
         ExpectCodes(ReadSignal(path, kSUPlus), c.SUPlus, "SU+");
     }
+}
+
+// Option 2 with E = 1 and SS+ = SS- = 1: SU- = 2 at second 99 and SU+ = 2 at second 101 (both
+// smoothers rise into 100 and fall after it) make an event at 100: X = 1 + 1, Y = 1 + 1, so
+// MC-Event(100) = 1000 (100 %). At 98 and 102 only one half remains, with the other sign:
+// X = -1, MC-Event = -500. MC-Jump is cleared.
+TEST(MCSmooth, MCEventComparesTheSmoothersOneSecondBeforeAndAfter) {
+    std::vector<int16_t> suPlus = Constant(0), suMinus = Constant(0);
+    suMinus[99] = 9903;
+    suPlus[101] = 9903;
+    TScratchDir dir;
+    const std::string path = dir.File("results.edf");
+    WriteResultsFile(path, {{kSUPlus, suPlus},
+                            {kSUMinus, suMinus},
+                            {kSSPlus, Constant(9210)},
+                            {kSSMinus, Constant(9210)},
+                            {kMCJump, Constant(123)}});
+    TScopedFakeRun run(true);
+    ASSERT_TRUE(Smooth(ResultsParams(path), 2, kPiB));
+    ExpectCodes(ReadSignal(path, kMCEvent),
+                {{0, 0},
+                 {97, 0},
+                 {98, -500},
+                 {99, 0},
+                 {100, 1000},
+                 {101, 0},
+                 {102, -500},
+                 {103, 0},
+                 {1799, 0}},
+                "MC-Event");
+    EXPECT_EQ(ReadSignal(path, kMCJump), Constant(0));
+}
+
+TEST(MCSmooth, AFileWithoutRecordsFailsOnItsFirstRecord) {
+    TScratchDir dir;
+    const std::string path = dir.File("results.edf");
+    WriteResultsFile(path, {}, 0);
+    TScopedFakeRun run(true);
+    for (uint8_t option : {0, 1, 2, 3})
+        EXPECT_THROW(Smooth(ResultsParams(path), option, kPiB), EDataFileReadData);
+}
+
+// ---- The stages in the run's order on recordings -------------------------------------------
+
+// The first signal of at least 100 samples a second (recordings may start with annotations or
+// slow channels).
+int32_t FirstFastSignal(const std::string& path) {
+    TEDFFile file;
+    file.SetFileName(path);
+    file.SetReadOnly(true);
+    file.SetStrictChecking(false);
+    file.SetActive(true);
+    for (int32_t k = 0; k < file.SignalCount(); ++k)
+        if (file.Signal(k).SamplesPerRecord() >= 100 * file.FileInfo().RecordDuration()) return k;
+    return 0;
+}
+
+// SU/SS, piB, and the header stages and MC_Smooth calls in the run's order, with the Slow Wave
+// parameters, on the first fast signal of `input`. Returns the names of the stages that failed.
+std::vector<std::string> RunStages(const std::string& input, const std::string& output,
+                                   TInputSignalChar& ISC) {
+    TAnalysisParam AP = ResultsParams(output, 0.01666);
+    AP.InputFileName = input;
+    AP.SignalIndex = FirstFastSignal(input);
+    AP.F0 = 1;
+    AP.B = 1.5;
+    AP.Fc = 1.8;
+    std::vector<std::string> failed;
+    TSUSSParameters SP;
+    if (!GetInputSignalChar(AP, ISC)) return {"GetInputSignalChar"};
+    const double fs = ISC.SampleFrequency;
+    if (ValidateAnalysisParameters(AP.UndersamplingFactor, true, nullptr, fs, 0.5, 0.45 * fs, AP.F0,
+                                   AP.B, AP.Fc, AP.SmootherRate) != 0)
+        return {"ValidateAnalysisParameters"};
+    if (!ComputeSuSs(SP, AP, ISC)) return {"ComputeSuSs"};
+    if (!DetectPiB(AP, ISC)) return {"DetectPiB"};
+    const long double piB = PhysicalPiB(ISC.PiB);
+    const auto check = [&](bool ok, const std::string& name) {
+        if (!ok) failed.push_back(name);
+    };
+    check(CreateArtifactHeaders(AP, ISC, SP), "CreateArtifactHeaders");
+    check(Smooth(AP, 0, piB), "option 0");
+    check(CreateSmoothedHeaders(AP, ISC), "CreateSmoothedHeaders");
+    check(Smooth(AP, 1, piB), "option 1");
+    check(CreateMCHeaders(AP, ISC, SP), "CreateMCHeaders");
+    for (uint8_t option : {2, 1, 3, 3, 3})
+        check(Smooth(AP, option, piB), "option " + std::to_string(option));
+    if (failed.empty()) FinalHeaderFix(output);
+    return failed;
+}
+
+// Every stage runs on every real recording, fills the derived signals, and gives the same
+// bytes when run again.
+TEST(Stages, RunOnTheRealRecordingsDeterministically) {
+    VANTREL_NEED_SHARED_DATA();
+    for (const auto& recording : vantrel_test::SharedRecordings()) {
+        SCOPED_TRACE(recording.filename().string());
+        TScratchDir dir;
+        TScopedFakeRun run(true);
+        TInputSignalChar first, second;
+        ASSERT_EQ(RunStages(recording.string(), dir.File("a.edf"), first),
+                  std::vector<std::string>{})
+            << ::testing::PrintToString(run.Progress.Lines());
+        EXPECT_GT(first.PiB, 0);
+        // SU+, SU- and MC may stay 0 where artifacts reject every second (a recording of ten
+        // seconds); the smoothed SS never falls below piB.
+        for (int signal : {kSSPlus, kSSMinus, kSSP, kSS0}) {
+            const std::vector<int16_t> values = ReadSignal(dir.File("a.edf"), signal);
+            EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](int16_t v) { return v; }))
+                << "signal " << signal << " is empty";
+        }
+        ASSERT_EQ(RunStages(recording.string(), dir.File("b.edf"), second),
+                  std::vector<std::string>{});
+        EXPECT_EQ(second.PiB, first.PiB);
+        EXPECT_TRUE(FileBytes(dir.File("a.edf")) == FileBytes(dir.File("b.edf")));
+    }
+}
+
+// A generated night of two hours: its flat stretch at 30 % (2160 .. 2190 s) is marked as
+// missing signal, its burst of noise at 80 % (5760 .. 5770 s) as HF artifact.
+TEST(Stages, MarkTheArtifactsOfAGeneratedRecording) {
+    TScratchDir dir;
+    const std::string input = dir.File("night.edf");
+    vantrel_test::MakeRecording(input, "--duration=2h --rate=128 --seed=3");
+    TScopedFakeRun run(true);
+    TInputSignalChar ISC;
+    const std::string output = dir.File("results.edf");
+    ASSERT_EQ(RunStages(input, output, ISC), std::vector<std::string>{})
+        << ::testing::PrintToString(run.Progress.Lines());
+    const std::vector<int16_t> missing = ReadSignal(output, kMissingSignal);
+    const std::vector<int16_t> hf = ReadSignal(output, kHFArtifact);
+    EXPECT_GT(*std::max_element(missing.begin() + 2160, missing.begin() + 2190), 0);
+    EXPECT_GT(*std::max_element(hf.begin() + 5760, hf.begin() + 5770), 0);
+    EXPECT_EQ(*std::max_element(missing.begin() + 1000, missing.begin() + 2000), 0);
+    EXPECT_EQ(*std::max_element(hf.begin() + 1000, hf.begin() + 2000), 0);
+    for (int signal : {kSUPlus, kSUMinus, kMC, kMCEvent}) {
+        const std::vector<int16_t> values = ReadSignal(output, signal);
+        EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](int16_t v) { return v; }))
+            << "signal " << signal << " is empty";
+    }
+}
+
+// Half a second of signal gives a results file without records: piB detection reports the
+// failure with the library's reason and raises; nothing hangs.
+TEST(Stages, ARecordingShorterThanASecondFailsAtPiBDetection) {
+    TScratchDir dir;
+    const std::string input = dir.File("short.edf");
+    vantrel_test::TestRecording recording;
+    recording.SamplesPerRecord = 64;
+    recording.RecordDuration = 0.5;
+    recording.Records = 1;
+    vantrel_test::WriteRecording(input, recording);
+    TScopedFakeRun run(true);
+    TInputSignalChar ISC;
+    EXPECT_THROW(RunStages(input, dir.File("results.edf"), ISC), EDataFileReadData);
+    ASSERT_FALSE(run.Progress.Lines().empty());
+    EXPECT_EQ(run.Progress.Lines().end()[-2], "piB: Unable to read datablock from outputfile");
+    EXPECT_EQ(run.Progress.Lines().back(), "Error reading file data");
 }
 
 }  // namespace
