@@ -6,7 +6,6 @@
 // file as the stages wrote it, without the final header fix: signal 0's physical dimension
 // reads "Filtered" only in a complete file.
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -38,14 +37,6 @@ enum TSmoothOption : uint8_t {
 };
 
 constexpr const char* kTransducerTag = "fCompute/fc/f0/B =";
-
-// x as C's "%.3f" writes it in the "C" locale, whatever locale the process runs in.
-std::string Fixed3(double x) {
-    char buffer[400];  // the longest double has 309 integer digits
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, 3);
-    return std::string(buffer, result.ptr);
-}
 
 // The plain number reader: '.' as decimal separator, no thousands separator. Raises like the
 // other readers, so an unreadable stored number ends the run with an error.
@@ -132,7 +123,7 @@ bool SameAnalysis(const TStoredParameters& stored, const TCustomEDFFileInfo& inf
     const std::string recording =
         RecordingText(AP.F0, AP.SignalIndex, ISC.SignalLabel, AP.InputFileName);
     return stored.Fc == AP.Fc && stored.F0 == AP.F0 && stored.B == AP.B &&
-           stored.FComputeText == Fixed3(SP.FCompute) &&
+           stored.FComputeText == CFormat("%.3f", SP.FCompute) &&
            TrimRight(info.GetRecording()) == TrimRight(recording) &&
            info.NumberOfRecords() == ExpectedResultsRecords(AP, ISC, SP);
 }
@@ -244,7 +235,8 @@ bool PrepareResults(TAnalysisParam& AP, TInputSignalChar& ISC, TSUSSParameters& 
             try {
                 ResetToSuSs(AP, SP);
             } catch (const Exception& e) {
-                ReportMessage("Unable to prepare outputfile for re-smoothing: " + e.Message());
+                ReportMessage("Unable to prepare outputfile " + AP.OutputFileName +
+                              " for re-smoothing: " + e.Message());
                 return false;
             }
             return true;
