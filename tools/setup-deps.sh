@@ -1,25 +1,36 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Vantrel needs, only those missing, so
-# that a machine that already has them is not slowed down. Needs root (or sudo) for apt-get.
+# that a machine that already has them is not slowed down, and generates the Dutch locale that
+# the application's tests run a batch job under. Needs root (or sudo) for apt-get.
 set -euo pipefail
 
 packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev)
 if [ -f "$(dirname "$0")/../app/CMakeLists.txt" ]; then
-    # Qt Charts needs the OpenGL module's CMake files, which qt6-charts-dev does not pull in.
-    packages+=(qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev)
+    # Qt 6 for the windows (Qt Charts needs the OpenGL module's CMake files, which
+    # qt6-charts-dev does not pull in); a font for their texts; Xvfb for looking at them without
+    # a screen; locales for the locale test.
+    packages+=(qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core xvfb xauth
+               locales)
 fi
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
 
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing missing packages: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    if ! $sudo apt-get install -y --no-install-recommends "${missing[@]}"; then
+        $sudo apt-get update
+        $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+    fi
+fi
 
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-echo "Installing missing packages: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-if ! $sudo apt-get install -y --no-install-recommends "${missing[@]}"; then
-    $sudo apt-get update
-    $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+# A batch run under a locale with a decimal comma must still write "." (tests/app).
+if command -v localedef >/dev/null && ! locale -a 2>/dev/null | grep -qi '^nl_NL\.utf-\?8$'; then
+    echo "Generating the locale nl_NL.UTF-8"
+    $sudo localedef -i nl_NL -f UTF-8 nl_NL.UTF-8
 fi
