@@ -7,9 +7,11 @@ set -euo pipefail
 # parallel: tools/cohort-run; time: bench/e2e.
 packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev parallel time)
 if [ -f "$(dirname "$0")/../app/CMakeLists.txt" ]; then
-    # Qt 6 for the windows; a font for their texts; Xvfb for looking at them without a screen;
-    # locales for the locale test.
-    packages+=(qt6-base-dev qt6-charts-dev libgl-dev fonts-dejavu-core xvfb xauth locales)
+    # Qt 6 for the windows (Qt Charts needs the OpenGL module's CMake files, which
+    # qt6-charts-dev does not pull in); a font for their texts; Xvfb for looking at them without
+    # a screen; locales for the locale test.
+    packages+=(qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core xvfb xauth
+               locales)
 fi
 
 sudo=""

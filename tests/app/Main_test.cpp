@@ -4,6 +4,7 @@
 #include "app/Main.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QLabel>
@@ -55,7 +56,9 @@ class MainWindow : public ::testing::Test {
     }
 
     void SetUp() override {
-        dir = fs::temp_directory_path() / "vantrel_main_window_test";
+        // One folder per process: ctest runs the cases in parallel processes.
+        dir =
+            fs::temp_directory_path() / ("vantrel_main_window_test_" + std::to_string(::getpid()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -65,6 +68,7 @@ class MainWindow : public ::testing::Test {
     }
 
     TMainForm& Open(std::vector<std::string> args = {}) {
+        form.reset();
         form = std::make_unique<TMainForm>(std::move(args), dialogs);
         form->show();
         return *form;
