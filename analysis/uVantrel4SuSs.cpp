@@ -117,6 +117,49 @@ void ReadInputRecord(TEDFFile& input, int32_t signal, int32_t index, TDynSmallIn
     }
 }
 
+// The analysed signal's samples of the input records, only the signal's bytes, read ahead in
+// batches that grow from one record to 64: a long recording costs few system calls, and a
+// record that the file no longer holds is still met, and reported, at that record (a batch
+// that fails is read again record by record).
+class TSignalRecords {
+  public:
+    TSignalRecords(TEDFFile& input, int32_t signal, int32_t samplesPerRecord)
+        : FInput(input),
+          FSignal(signal),
+          FSamplesPerRecord(samplesPerRecord),
+          FMaxBatch(std::clamp(kMaxBatchSamples / std::max(samplesPerRecord, 1), 1, 64)),
+          FSamples(static_cast<size_t>(FMaxBatch) * samplesPerRecord) {}
+
+    // The samples of record j; records are asked for in increasing order.
+    const int16_t* Record(int32_t j) {
+        if (j < FFirst || j >= FFirst + FCount) Read(j);
+        return FSamples.data() + static_cast<size_t>(j - FFirst) * FSamplesPerRecord;
+    }
+
+  private:
+    static constexpr int32_t kMaxBatchSamples = 32768;  // 64 KiB
+
+    void Read(int32_t j) {
+        FCount = 0;
+        const int32_t count = std::min(FBatch, FInput.NumberOfRecords() - j);
+        FBatch = std::min(FBatch * 2, FMaxBatch);
+        if (count > 1 && FInput.ReadSignalInto(FSignal, j, count, FSamples.data())) {
+            FFirst = j;
+            FCount = count;
+            return;
+        }
+        ReadInputRecord(FInput, FSignal, j, FSamples);
+        FFirst = j;
+        FCount = 1;
+    }
+
+    TEDFFile& FInput;
+    const int32_t FSignal, FSamplesPerRecord, FMaxBatch;
+    TDynSmallIntArray FSamples;
+    int32_t FBatch = 1;
+    int32_t FFirst = 0, FCount = 0;
+};
+
 }  // namespace
 
 // ---- Input signal characteristics --------------------------------------------------------------
@@ -272,10 +315,10 @@ bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
     TShownProgress shown(*progress);
 
     // Only the analysed signal's bytes are read: of a 20-signal recording a twentieth.
-    TDynSmallIntArray in(static_cast<size_t>(ISC.SamplesPerRecord));
+    TSignalRecords signal(input, AP.SignalIndex, ISC.SamplesPerRecord);
     const int32_t records = input.NumberOfRecords();
     for (int32_t j = 0; j < records; ++j) {
-        ReadInputRecord(input, AP.SignalIndex, j, in);
+        const int16_t* in = signal.Record(j);
         EngineWindows().ProcessMessages();
         if (progress->Cancelled()) return false;
         progress->SetPosition(static_cast<int>(std::nearbyint(double(j) / records * 100)));

@@ -1,6 +1,7 @@
 #include "edf/uEDFFile.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -621,16 +622,27 @@ bool TCustomBaseEDFFile::ReadSignalInto(int32_t signal, int32_t first, int32_t c
     const int64_t offset = int64_t{info.SampleOffset()} * 2;
     const int64_t recordBytes = int64_t{FRecordSamples} * 2;
     if (part <= 0 || offset < 0 || offset + part > recordBytes) return false;
+    const int64_t start = FFileInfo->HeaderBytes() + int64_t{first} * recordBytes + offset;
+    auto* bytes = reinterpret_cast<uint8_t*>(samples);
     try {
-        // A signal that fills the record: its parts lie end to end, one read takes them all.
-        const bool whole = part == recordBytes;
-        const int32_t reads = whole ? 1 : count;
-        const int64_t bytes = whole ? part * count : part;
-        for (int32_t r = 0; r < reads; ++r) {
-            const int64_t position = FFileInfo->HeaderBytes() + (first + r) * recordBytes + offset;
+        if (part == recordBytes || count == 1) {
+            // A signal that fills the record: its parts lie end to end, one read takes them all.
+            // A single part goes through the stream (and its read-ahead for small records).
+            const int64_t length = part * count;
             int64_t got = 0;
-            ReadAt(position, reinterpret_cast<uint8_t*>(samples) + r * part, bytes, got);
-            if (got != bytes) return false;  // the file ends within the records asked for
+            ReadAt(start, bytes, length, got);
+            if (got != length) return false;  // the file ends within the records asked for
+        } else {
+            // The parts of many records, in few system calls.
+            constexpr int32_t kChunk = 64;
+            std::array<TReadPiece, kChunk> pieces;
+            std::lock_guard<TCriticalSection> guard(FLock);
+            for (int32_t r0 = 0; r0 < count; r0 += kChunk) {
+                const int32_t n = std::min(kChunk, count - r0);
+                for (int32_t i = 0; i < n; ++i)
+                    pieces[i] = {start + (r0 + i) * recordBytes, bytes + (r0 + i) * part, part};
+                if (FStream->ReadPieces(pieces.data(), n) != n) return false;
+            }
         }
         SwapSamples(samples, static_cast<size_t>(count) * info.SamplesPerRecord());
         return true;

@@ -171,8 +171,9 @@ class TCustomBaseEDFFile {
     // Reads only the samples of signal `signal` from the records first .. first + count - 1
     // into `samples` (count x the signal's SamplesPerRecord, record after record): the same
     // values ReadRecord gives at the signal's SampleOffset, without touching the bytes of the
-    // other signals. One positioned read per record, or a single read when the signal fills
-    // the record. The file's record buffer is not used. False (never an exception) when not
+    // other signals. The parts of several records are read in few system calls (up to 64 a
+    // call where the kernel allows, udBatchRead.h), a signal that fills the record in one read.
+    // The file's record buffer is not used. False (never an exception) when not
     // open, the signal or a record is out of range, or the file ends before the last record.
     bool ReadSignalInto(int32_t signal, int32_t first, int32_t count, int16_t* samples);
 

@@ -755,5 +755,25 @@ TEST(EDFFile, ASignalReadBeyondTheFileIsAnError) {
                                    "Error reading file data");
 }
 
+// Pieces read together (more than one batch of the kernel's ring) equal the file's bytes; the
+// count stops at the first piece the file cannot hold.
+TEST(ReadPieces, ReadsEveryPieceUpToTheEndOfTheFile) {
+    ScratchDir dir;
+    const std::string path = dir.File("bytes.bin");
+    std::string content(1000, '\0');
+    for (size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i * 7);
+    WriteBytes(path, content);
+    TFileStream stream(path, TFileOpenMode::ReadOnly);
+    std::vector<char> out(150 * 5, 'x');
+    std::vector<TReadPiece> pieces;
+    for (int i = 0; i < 150; ++i)  // 5 bytes every 6; piece 149 ends beyond the file
+        pieces.push_back({i * 6 + (i == 149 ? 106 : 0), out.data() + i * 5, 5});
+    EXPECT_EQ(stream.ReadPieces(pieces.data(), 149), 149);
+    for (int i = 0; i < 149; ++i)
+        ASSERT_EQ(std::string(out.data() + i * 5, 5), content.substr(i * 6, 5)) << i;
+    EXPECT_EQ(stream.ReadPieces(pieces.data(), 150), 149);
+}
+
 }  // namespace
 }  // namespace vantrel
