@@ -1,8 +1,9 @@
 // The stages of one analysis (the match curve has its own, bench_match_curve) on a generated night
 // (tools/make-recording, 8 hours, 20 signals of 256 Hz in 1-second records, the slow-wave
 // parameters at 51.2 Hz):
-//   BM_ReadOneSignal   the analysed signal of every record, alone (ReadSignal) and inside
-//                      whole records (ReadRecord), as the SU/SS stage read it before;
+//   BM_ReadOneSignal   the analysed signal of every record: inside whole records (ReadRecord,
+//                      as the SU/SS stage read it before), alone (ReadSignal), and alone for
+//                      64 records a call (as the SU/SS stage reads it now);
 //   BM_SuSs            the whole SU/SS stage: read, undersample, filter, code, write;
 //   BM_MCSmooth        one MC_Smooth call of each option on the night's results file;
 //   BM_LogFloat        coding one value by table and by LogFloatEncode, and building the table.
@@ -11,6 +12,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -76,34 +78,37 @@ void OpenInput(TEDFFile& file) {
 }
 
 void BM_ReadOneSignal(benchmark::State& state) {
-    const bool alone = state.range(0) == 1;
+    const int64_t mode = state.range(0);  // 0 whole records, 1 the part alone, 2 64 parts at a time
+    const bool alone = mode >= 1;
+    const int32_t batch = mode == 2 ? 64 : 1;
     TEDFFile file;
     OpenInput(file);
     const int32_t signal = Night().AP.SignalIndex;
     const int32_t n = file.Signal(signal).SamplesPerRecord();
     const int32_t offset = file.Signal(signal).SampleOffset();
-    TDynSmallIntArray part(static_cast<size_t>(n));
+    TDynSmallIntArray part(static_cast<size_t>(n) * batch);
     int64_t sum = 0;
     for (auto _ : state) {
-        for (int32_t r = 0; r < file.NumberOfRecords(); ++r) {
+        for (int32_t r = 0; r < file.NumberOfRecords(); r += batch) {
+            const int32_t count = std::min(batch, file.NumberOfRecords() - r);
             const int16_t* samples = part.data();
             if (alone) {
-                file.ReadSignal(signal, r, 1, part);
+                file.ReadSignal(signal, r, count, part);
             } else {
                 file.ReadRecord(r);
                 samples = file.GetRecordBuffer().data() + offset;
             }
-            for (int32_t s = 0; s < n; ++s)
+            for (int32_t s = 0; s < n * count; ++s)
                 sum += samples[s];
         }
     }
     benchmark::DoNotOptimize(sum);
-    state.SetLabel(alone ? "ReadSignal" : "ReadRecord");
+    state.SetLabel(mode == 2 ? "ReadSignal, 64 records" : alone ? "ReadSignal" : "ReadRecord");
     state.counters["per_record"] =
         benchmark::Counter(static_cast<double>(state.iterations()) * file.NumberOfRecords(),
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_ReadOneSignal)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadOneSignal)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 void BM_SuSs(benchmark::State& state) {
     TNight& night = Night();
