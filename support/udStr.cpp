@@ -261,6 +261,11 @@ std::string FloatToEDF(double x, int width, char decimalSeparator, char /*thousa
 }
 
 std::string FloatToFixedWidth(double x, int width, const TFormatSettings& settings) {
+    if (!std::isfinite(x))
+        throw EConvertError(std::string(std::isnan(x) ? "NaN"
+                                        : x > 0       ? "INF"
+                                                      : "-INF") +
+                            " has no fixed-width text: only finite numbers can be written");
     const int w = std::abs(width);
     const char dec = settings.DecimalSeparator ? settings.DecimalSeparator : '.';
     std::string text;

@@ -61,7 +61,8 @@ std::string FloatToEDF(double x, int width, char decimalSeparator = '.',
 
 // A fixed-point text of x >= 0 that fits |width| characters, padded to exactly |width|: on the
 // right for width >= 0, on the left for width < 0. Falls back to the general format and then to
-// a shortened scientific form when the fixed-point text is too long.
+// a shortened scientific form when the fixed-point text is too long. NaN and the infinities
+// raise EConvertError.
 std::string FloatToFixedWidth(double x, int width, const TFormatSettings& settings);
 
 // ---- Text to numbers --------------------------------------------------------------------------

@@ -155,6 +155,11 @@ TEST(FloatToFixedWidth, FitsAndPads) {
     EXPECT_EQ(FloatToFixedWidth(-123456789012.0, 8, s).size(), 8u) << "negative values end too";
 }
 
+TEST(FloatToFixedWidth, RefusesNaNAndInfinities) {
+    for (const double x : {std::nan(""), HUGE_VAL, -HUGE_VAL})
+        EXPECT_THROW(FloatToFixedWidth(x, 8, PointComma()), EConvertError) << x;
+}
+
 TEST(TryStrToFloatSep, AcceptsExactlyTheGivenSeparators) {
     struct Case {
         const char* text;
