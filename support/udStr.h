@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "support/uLocale.h"
 
@@ -42,6 +43,14 @@ std::string NextToken(std::string& text, const std::string& delimiters, bool dro
 
 // Number of occurrences of ch in text.
 int CountChar(char ch, const std::string& text);
+
+// ---- Header texts -----------------------------------------------------------------------------
+
+// The bytes are well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view bytes);
+// A header text for display: the bytes themselves when they are valid UTF-8 (several recorders
+// write UTF-8 labels), otherwise each byte read as a Latin-1 character and written as UTF-8.
+std::string HeaderTextToUtf8(std::string_view bytes);
 
 // ---- Numbers to text --------------------------------------------------------------------------
 

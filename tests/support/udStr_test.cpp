@@ -87,6 +87,28 @@ TEST(NextToken, CutsAtEachDelimiter) {
     EXPECT_EQ(CountChar('x', "xaxbx"), 3);
 }
 
+TEST(HeaderTextToUtf8, KeepsValidUtf8AndReadsTheRestAsLatin1) {
+    struct Case {
+        const char* bytes;
+        const char* shown;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"EEG C3-A2", "EEG C3-A2", true},
+        {"Imp\xC3\xA9", "Imp\xC3\xA9", true},                 // UTF-8 e-acute kept
+        {"Andr\xE9", "Andr\xC3\xA9", false},                  // Latin-1 e-acute converted
+        {"\xC3\xA9\xE9", "\xC3\x83\xC2\xA9\xC3\xA9", false},  // one bad byte: all Latin-1
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF", false},              // overlong form
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80", false},  // surrogate
+        {"\xE2\x82", "\xC3\xA2\xC2\x82", false},              // cut sequence
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", true},       // four bytes
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes;
+        EXPECT_EQ(HeaderTextToUtf8(c.bytes), c.shown) << c.bytes;
+    }
+}
+
 TEST(GeneralFormat, WritesTheSystemNumberTexts) {
     struct Case {
         long double x;
