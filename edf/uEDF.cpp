@@ -30,7 +30,8 @@ TDynSmallIntArray& TEDFFile::GetRecordBuffer() {
 
 void TEDFFile::ReadRecord(int32_t index) {
     CheckRead(index);
-    if (!ReadRecordInto(index, GetRecordBuffer())) throw EDataFileReadData();
+    std::string reason;
+    if (!ReadRecordInto(index, GetRecordBuffer(), reason)) throw EDataFileReadData(reason);
 }
 
 void TEDFFile::ReadSignal(int32_t signal, int32_t first, int32_t count,
@@ -44,7 +45,8 @@ void TEDFFile::ReadSignal(int32_t signal, int32_t first, int32_t count,
 
 void TEDFFile::WriteRecord(int32_t index) {
     CheckWrite(index);
-    if (!WriteRecordFrom(index, GetRecordBuffer())) throw EDataFileWriteData();
+    std::string reason;
+    if (!WriteRecordFrom(index, GetRecordBuffer(), reason)) throw EDataFileWriteData(reason);
 }
 
 }  // namespace vantrel

@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Vantrel needs, only those missing, so
-# that a machine that already has them is not slowed down, and generates the Dutch locale that
-# the application's tests run a batch job under. Needs root (or sudo) for apt-get.
+# that a machine that already has them is not slowed down, and generates the decimal-comma
+# locale nl_NL.UTF-8 that a locale test uses. Needs root (or sudo) for apt-get and locale-gen.
 set -euo pipefail
 
 # parallel: tools/cohort-run; time: bench/e2e.
-packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev parallel time)
+packages=(g++ cmake make python3 libgtest-dev libgmock-dev libbenchmark-dev locales parallel time)
 if [ -f "$(dirname "$0")/../app/CMakeLists.txt" ]; then
     # Qt 6 for the windows (Qt Charts needs the OpenGL module's CMake files, which
     # qt6-charts-dev does not pull in); a font for their texts; Xvfb for looking at them without
-    # a screen; locales for the locale test.
+    # a screen; (the locales package is in the list above).
     packages+=(qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core xvfb xauth
                locales)
 fi

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <string>
 
-#include "../edf/EDFTestFiles.h"
+#include "EDFTestFiles.h"
 #include "analysis/uVantrel4.h"
 
 namespace vantrel_test {
