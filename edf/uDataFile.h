@@ -31,11 +31,14 @@ class EDataFile : public Exception {
 };
 
 // The macro keeps the nine members of the family alike: a default constructor with the fixed
-// message and the class name.
+// message, one that appends ": " and the reason to it ("Error reading file data: file ends
+// before record 7"), and the class name. Callers that compare messages compare the fixed part.
 #define VANTREL_DATAFILE_ERROR(Name, message)                    \
     class Name : public EDataFile {                              \
       public:                                                    \
         Name() : EDataFile(message) {}                           \
+        explicit Name(const std::string& reason)                 \
+            : EDataFile(std::string(message) + ": " + reason) {} \
         const char* ClassName() const override { return #Name; } \
     }
 

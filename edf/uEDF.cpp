@@ -30,12 +30,14 @@ TDynSmallIntArray& TEDFFile::GetRecordBuffer() {
 
 void TEDFFile::ReadRecord(int32_t index) {
     CheckRead(index);
-    if (!ReadRecordInto(index, GetRecordBuffer())) throw EDataFileReadData();
+    std::string reason;
+    if (!ReadRecordInto(index, GetRecordBuffer(), reason)) throw EDataFileReadData(reason);
 }
 
 void TEDFFile::WriteRecord(int32_t index) {
     CheckWrite(index);
-    if (!WriteRecordFrom(index, GetRecordBuffer())) throw EDataFileWriteData();
+    std::string reason;
+    if (!WriteRecordFrom(index, GetRecordBuffer(), reason)) throw EDataFileWriteData(reason);
 }
 
 }  // namespace vantrel

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "edf/uDataFile.h"
-#include "support/udStr.h"
 #include "support/uDateTime.h"
+#include "support/udStr.h"
 
 namespace vantrel {
 
@@ -527,6 +527,10 @@ void TCustomBaseEDFFile::Close() {
     // on disk: writing it back would blank its unreadable fields and zero its record count.
     const bool writeBack =
         modified && !FReadOnly && (FCreating || (FValidWhenOpened && FHeaderValid));
+    // The header goes first, then the descriptor is closed with its result checked: a file
+    // the disk could not hold never looks complete. On failure the stream is released all the
+    // same and the error passes on.
+    std::unique_ptr<TMinimalReadBufferSizeFileStream> stream;
     try {
         if (writeBack) WriteHeader();
     } catch (...) {
@@ -535,34 +539,78 @@ void TCustomBaseEDFFile::Close() {
         FIsOpen = false;
         throw;
     }
-    std::lock_guard<TCriticalSection> guard(FLock);
-    FStream.reset();
-    FIsOpen = false;
+    {
+        std::lock_guard<TCriticalSection> guard(FLock);
+        stream = std::move(FStream);
+        FIsOpen = false;
+    }
+    if (stream) stream->Close();
 }
 
 // ---- Records ----------------------------------------------------------------------------------
 
+namespace {
+
+// The reason of a failed stream operation: the system's text when there is one.
+std::string StreamFailureReason(const std::exception& e) {
+    if (const auto* stream = dynamic_cast<const EFileStreamError*>(&e);
+        stream && stream->SystemError() != 0)
+        return std::strerror(stream->SystemError());
+    return e.what();
+}
+
+}  // namespace
+
+std::string TCustomBaseEDFFile::RecordAccessProblem(int32_t index, size_t bufferSize,
+                                                    bool writing) const {
+    if (!FIsOpen || !FStream) return "file is not open";
+    if (writing && FReadOnly) return "file is opened read-only";
+    const int32_t records = NumberOfRecords();
+    if (index < 0 || index > records || (!writing && index == records))
+        return "record " + std::to_string(index) + " is outside 0 ... " +
+               std::to_string(writing ? records : records - 1);
+    if (FRecordSamples <= 0) return "the header describes no data record";
+    if (bufferSize != static_cast<size_t>(FRecordSamples))
+        return "buffer holds " + std::to_string(bufferSize) + " samples, a record " +
+               std::to_string(FRecordSamples);
+    return std::string();
+}
+
 bool TCustomBaseEDFFile::ReadRecordInto(int32_t index, TDynSmallIntArray& buffer) {
-    if (!FIsOpen || !FStream || index < 0 || index >= NumberOfRecords() || FRecordSamples <= 0 ||
-        buffer.size() != static_cast<size_t>(FRecordSamples))
-        return false;
+    std::string reason;
+    return ReadRecordInto(index, buffer, reason);
+}
+
+bool TCustomBaseEDFFile::ReadRecordInto(int32_t index, TDynSmallIntArray& buffer,
+                                        std::string& reason) {
+    reason = RecordAccessProblem(index, buffer.size(), false);
+    if (!reason.empty()) return false;
     try {
         const int64_t bytes = static_cast<int64_t>(FRecordSamples) * 2;
         const int64_t position = FFileInfo->HeaderBytes() + static_cast<int64_t>(index) * bytes;
         int64_t got = 0;
         ReadAt(position, buffer.data(), bytes, got);
-        if (got != bytes) return false;
+        if (got != bytes) {
+            reason = "file ends before record " + std::to_string(index);
+            return false;
+        }
         SwapSamples(buffer.data(), buffer.size());
         return true;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        reason = StreamFailureReason(e);
         return false;
     }
 }
 
 bool TCustomBaseEDFFile::WriteRecordFrom(int32_t index, const TDynSmallIntArray& buffer) {
-    if (!FIsOpen || !FStream || FReadOnly || index < 0 || FRecordSamples <= 0 ||
-        buffer.size() != static_cast<size_t>(FRecordSamples))
-        return false;
+    std::string reason;
+    return WriteRecordFrom(index, buffer, reason);
+}
+
+bool TCustomBaseEDFFile::WriteRecordFrom(int32_t index, const TDynSmallIntArray& buffer,
+                                         std::string& reason) {
+    reason = RecordAccessProblem(index, buffer.size(), true);
+    if (!reason.empty()) return false;
     try {
         const TDynSmallIntArray* samples = &buffer;
         TDynSmallIntArray swapped;
@@ -576,12 +624,17 @@ bool TCustomBaseEDFFile::WriteRecordFrom(int32_t index, const TDynSmallIntArray&
         // never append the same record twice.
         std::lock_guard<TCriticalSection> guard(FLock);
         const int32_t records = NumberOfRecords();
-        if (index > records) return false;
+        if (index > records) {
+            reason =
+                "record " + std::to_string(index) + " is outside 0 ... " + std::to_string(records);
+            return false;
+        }
         const int64_t position = FFileInfo->HeaderBytes() + static_cast<int64_t>(index) * bytes;
         if (FStream->Position() != position) FStream->Seek(position);
         FStream->Write(samples->data(), bytes);
         if (index == records) FFileInfo->SetNumberOfRecords(index + 1);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        reason = StreamFailureReason(e);
         return false;
     }
     if (!FFileInfo->HasData()) {

@@ -135,9 +135,12 @@ class TCustomBaseEDFFile {
     // records present in the file. Errors of the file system raise EFOpenError or
     // EFCreateError.
     virtual void Open();
-    // Writes a changed header and releases the stream. Nothing is written to a read-only
-    // file, nor to a file whose header was not valid when opened or is not valid now: such a
-    // file stays byte for byte as it was. A file being created stays in the creating state.
+    // Writes a changed header and closes the file, checking the system's close: a header write
+    // or close that fails raises EWriteError (an EFileStreamError), with the stream released
+    // all the same. Every normal path that wrote to a file must end with Close, so that such a
+    // failure is seen; the destructor closes quietly. Nothing is written to a read-only file,
+    // nor to a file whose header was not valid when opened or is not valid now: such a file
+    // stays byte for byte as it was. A file being created stays in the creating state.
     virtual void Close();
     // Starts a new file of signalCount signals: raises EDataFileIsOpen when open,
     // EDataFileIsCreating when already creating, EDataFile "No filename" without a file name,
@@ -160,6 +163,11 @@ class TCustomBaseEDFFile {
     // structure (HasData). False when not open, read-only, index out of 0..NumberOfRecords,
     // the buffer has the wrong length, or the write fails.
     virtual bool WriteRecordFrom(int32_t index, const TDynSmallIntArray& buffer);
+    // As above, and on failure `reason` says why: the system's text ("File too large"),
+    // "file ends before record N" (N from 0) for a short read, or what the access lacked. Empty
+    // on success. ReadRecord and WriteRecord append it to their fixed message.
+    bool ReadRecordInto(int32_t index, TDynSmallIntArray& buffer, std::string& reason);
+    bool WriteRecordFrom(int32_t index, const TDynSmallIntArray& buffer, std::string& reason);
     // The file's own data record buffer of RecordSamples samples; see TEDFFile.
     virtual TDynSmallIntArray& GetRecordBuffer() = 0;
     // Checks the access (EDataFileHeaderInvalid when not open, EDataFileReadData for an index
@@ -194,6 +202,9 @@ class TCustomBaseEDFFile {
     // time through its read-ahead buffer.
     void SetRecordSize(int32_t samples);
     void CheckRead(int32_t index) const;
+    // Why a record access cannot start (not open, read-only when writing, index, buffer
+    // length); empty when it can.
+    std::string RecordAccessProblem(int32_t index, size_t bufferSize, bool writing) const;
     void CheckWrite(int32_t index) const;
 
     // Every header has every field valid, there is at least one signal, and the record layout

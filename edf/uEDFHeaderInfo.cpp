@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "edf/uDataFile.h"
-#include "support/udStr.h"
 #include "support/uExceptions.h"
+#include "support/udStr.h"
 
 namespace vantrel {
 
@@ -90,158 +90,53 @@ bool SameExtended(long double a, long double b) {
     return SameWithin(a, b, 1e-16L);
 }
 
-// ---- TEDFFileInfoRaw --------------------------------------------------------------------------
+// ---- Raw texts ---------------------------------------------------------------------------------
 
-void TEDFFileInfoRaw::Assign(const TPersistent* source) {
-    if (const auto* other = dynamic_cast<const TEDFFileInfoRaw*>(source)) {
+void TCustomEDFInfoRaw::Assign(const TPersistent* source) {
+    const auto* other = dynamic_cast<const TCustomEDFInfoRaw*>(source);
+    if (other && other->FWidths == FWidths) {
         FFields = other->FFields;
         return;
     }
     TPersistent::Assign(source);
 }
 
-void TEDFFileInfoRaw::Store(int index, const std::string& text) {
-    FFields[index] = text.substr(0, kEDFFileFieldWidths[index]);
+void TCustomEDFInfoRaw::Store(int index, const std::string& text) {
+    FFields[index] = text.substr(0, (*FWidths)[index]);
 }
 
-void TEDFFileInfoRaw::SetVersion(const std::string& text) {
-    Store(ffVersion, text);
-}
-void TEDFFileInfoRaw::SetPatient(const std::string& text) {
-    Store(ffPatient, text);
-}
-void TEDFFileInfoRaw::SetRecording(const std::string& text) {
-    Store(ffRecording, text);
-}
-void TEDFFileInfoRaw::SetStartDate(const std::string& text) {
-    Store(ffStartDate, text);
-}
-void TEDFFileInfoRaw::SetStartClock(const std::string& text) {
-    Store(ffStartClock, text);
-}
-void TEDFFileInfoRaw::SetHeaderBytes(const std::string& text) {
-    Store(ffHeaderBytes, text);
-}
-void TEDFFileInfoRaw::SetReserved(const std::string& text) {
-    Store(ffReserved, text);
-}
-void TEDFFileInfoRaw::SetNumberOfRecords(const std::string& text) {
-    Store(ffNumberOfRecords, text);
-}
-void TEDFFileInfoRaw::SetRecordDuration(const std::string& text) {
-    Store(ffRecordDuration, text);
-}
-void TEDFFileInfoRaw::SetNumberOfSignals(const std::string& text) {
-    Store(ffNumberOfSignals, text);
-}
-
-const std::string& TEDFFileInfoRaw::Field(int index) const {
+const std::string& TCustomEDFInfoRaw::Field(int index) const {
     static const std::string empty;
     return index >= 0 && index < kEDFFieldCount ? FFields[index] : empty;
 }
 
 void TEDFFileInfoRaw::SetField(int index, const std::string& text) {
-    switch (index) {
-        case ffVersion:
-            return SetVersion(text);
-        case ffPatient:
-            return SetPatient(text);
-        case ffRecording:
-            return SetRecording(text);
-        case ffStartDate:
-            return SetStartDate(text);
-        case ffStartClock:
-            return SetStartClock(text);
-        case ffHeaderBytes:
-            return SetHeaderBytes(text);
-        case ffReserved:
-            return SetReserved(text);
-        case ffNumberOfRecords:
-            return SetNumberOfRecords(text);
-        case ffRecordDuration:
-            return SetRecordDuration(text);
-        case ffNumberOfSignals:
-            return SetNumberOfSignals(text);
-        default:
-            return;
-    }
-}
-
-// ---- TEDFSignalInfoRaw ------------------------------------------------------------------------
-
-void TEDFSignalInfoRaw::Assign(const TPersistent* source) {
-    if (const auto* other = dynamic_cast<const TEDFSignalInfoRaw*>(source)) {
-        FFields = other->FFields;
-        return;
-    }
-    TPersistent::Assign(source);
-}
-
-void TEDFSignalInfoRaw::Store(int index, const std::string& text) {
-    FFields[index] = text.substr(0, kEDFSignalFieldWidths[index]);
-}
-
-void TEDFSignalInfoRaw::SetLabel(const std::string& text) {
-    Store(sfLabel, text);
-}
-void TEDFSignalInfoRaw::SetTransducer(const std::string& text) {
-    Store(sfTransducer, text);
-}
-void TEDFSignalInfoRaw::SetPhysicalDimension(const std::string& text) {
-    Store(sfPhysicalDimension, text);
-}
-void TEDFSignalInfoRaw::SetPhysicalMinimum(const std::string& text) {
-    Store(sfPhysicalMinimum, text);
-}
-void TEDFSignalInfoRaw::SetPhysicalMaximum(const std::string& text) {
-    Store(sfPhysicalMaximum, text);
-}
-void TEDFSignalInfoRaw::SetDigitalMinimum(const std::string& text) {
-    Store(sfDigitalMinimum, text);
-}
-void TEDFSignalInfoRaw::SetDigitalMaximum(const std::string& text) {
-    Store(sfDigitalMaximum, text);
-}
-void TEDFSignalInfoRaw::SetPrefiltering(const std::string& text) {
-    Store(sfPrefiltering, text);
-}
-void TEDFSignalInfoRaw::SetSamplesPerRecord(const std::string& text) {
-    Store(sfSamplesPerRecord, text);
-}
-void TEDFSignalInfoRaw::SetReserved(const std::string& text) {
-    Store(sfReserved, text);
-}
-
-const std::string& TEDFSignalInfoRaw::Field(int index) const {
-    static const std::string empty;
-    return index >= 0 && index < kEDFFieldCount ? FFields[index] : empty;
+    using TSetter = void (TEDFFileInfoRaw::*)(const std::string&);
+    // By field index (TEDFFileField order); the setters are virtual, so overrides apply.
+    static constexpr std::array<TSetter, kEDFFieldCount> kSetters = {
+        &TEDFFileInfoRaw::SetVersion,        &TEDFFileInfoRaw::SetPatient,
+        &TEDFFileInfoRaw::SetRecording,      &TEDFFileInfoRaw::SetStartDate,
+        &TEDFFileInfoRaw::SetStartClock,     &TEDFFileInfoRaw::SetHeaderBytes,
+        &TEDFFileInfoRaw::SetReserved,       &TEDFFileInfoRaw::SetNumberOfRecords,
+        &TEDFFileInfoRaw::SetRecordDuration, &TEDFFileInfoRaw::SetNumberOfSignals};
+    if (index >= 0 && index < kEDFFieldCount) (this->*kSetters[index])(text);
 }
 
 void TEDFSignalInfoRaw::SetField(int index, const std::string& text) {
-    switch (index) {
-        case sfLabel:
-            return SetLabel(text);
-        case sfTransducer:
-            return SetTransducer(text);
-        case sfPhysicalDimension:
-            return SetPhysicalDimension(text);
-        case sfPhysicalMinimum:
-            return SetPhysicalMinimum(text);
-        case sfPhysicalMaximum:
-            return SetPhysicalMaximum(text);
-        case sfDigitalMinimum:
-            return SetDigitalMinimum(text);
-        case sfDigitalMaximum:
-            return SetDigitalMaximum(text);
-        case sfPrefiltering:
-            return SetPrefiltering(text);
-        case sfSamplesPerRecord:
-            return SetSamplesPerRecord(text);
-        case sfReserved:
-            return SetReserved(text);
-        default:
-            return;
-    }
+    using TSetter = void (TEDFSignalInfoRaw::*)(const std::string&);
+    // By field index (TEDFSignalField order); the setters are virtual, so overrides apply.
+    static constexpr std::array<TSetter, kEDFFieldCount> kSetters = {
+        &TEDFSignalInfoRaw::SetLabel,
+        &TEDFSignalInfoRaw::SetTransducer,
+        &TEDFSignalInfoRaw::SetPhysicalDimension,
+        &TEDFSignalInfoRaw::SetPhysicalMinimum,
+        &TEDFSignalInfoRaw::SetPhysicalMaximum,
+        &TEDFSignalInfoRaw::SetDigitalMinimum,
+        &TEDFSignalInfoRaw::SetDigitalMaximum,
+        &TEDFSignalInfoRaw::SetPrefiltering,
+        &TEDFSignalInfoRaw::SetSamplesPerRecord,
+        &TEDFSignalInfoRaw::SetReserved};
+    if (index >= 0 && index < kEDFFieldCount) (this->*kSetters[index])(text);
 }
 
 // ---- EDF+ subfields ---------------------------------------------------------------------------

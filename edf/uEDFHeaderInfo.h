@@ -81,25 +81,48 @@ inline constexpr std::array<int, kEDFFieldCount> kEDFSignalFieldWidths = {16, 80
 
 // ---- Raw texts --------------------------------------------------------------------------------
 
-// The ten field texts of one header exactly as read from a file (or as to be written). Each
-// setter keeps only the first W characters of its argument, W being the field's width. Field(i)
-// and SetField(i, text) reach the same texts by field index.
-class TEDFFileInfoRaw : public TPersistent {
+// The ten field texts of one header exactly as read from a file (or as to be written): the
+// storage the file and signal raw-text classes share. Each setter keeps only the first W
+// characters of its argument, W being the field's width. Field(i) and SetField(i, text) reach
+// the same texts by field index.
+class TCustomEDFInfoRaw : public TPersistent {
   public:
-    const char* ClassName() const override { return "TEDFFileInfoRaw"; }
-    // From another TEDFFileInfoRaw: copies the ten texts. Otherwise: see TPersistent.
+    // From another raw-text object of the same kind (file or signal): copies the ten texts.
+    // Otherwise: see TPersistent.
     void Assign(const TPersistent* source) override;
 
-    virtual void SetHeaderBytes(const std::string& text);
-    virtual void SetNumberOfRecords(const std::string& text);
-    virtual void SetNumberOfSignals(const std::string& text);
-    virtual void SetPatient(const std::string& text);
-    virtual void SetRecording(const std::string& text);
-    virtual void SetReserved(const std::string& text);
-    virtual void SetRecordDuration(const std::string& text);
-    virtual void SetStartDate(const std::string& text);
-    virtual void SetStartClock(const std::string& text);
-    virtual void SetVersion(const std::string& text);
+    // The text of field `index`; empty outside 0..9.
+    const std::string& Field(int index) const;
+    // Calls the setter of field `index`; ignored outside 0..9.
+    virtual void SetField(int index, const std::string& text) = 0;
+
+  protected:
+    explicit TCustomEDFInfoRaw(const std::array<int, kEDFFieldCount>& widths) : FWidths(&widths) {}
+    // Field index := the first width(index) characters of text.
+    void Store(int index, const std::string& text);
+
+    std::array<std::string, kEDFFieldCount> FFields;  // by field index
+
+  private:
+    const std::array<int, kEDFFieldCount>* FWidths;  // field widths; tells the kinds apart
+};
+
+// The ten field texts of the file-level header, by TEDFFileField.
+class TEDFFileInfoRaw : public TCustomEDFInfoRaw {
+  public:
+    TEDFFileInfoRaw() : TCustomEDFInfoRaw(kEDFFileFieldWidths) {}
+    const char* ClassName() const override { return "TEDFFileInfoRaw"; }
+
+    virtual void SetHeaderBytes(const std::string& text) { Store(ffHeaderBytes, text); }
+    virtual void SetNumberOfRecords(const std::string& text) { Store(ffNumberOfRecords, text); }
+    virtual void SetNumberOfSignals(const std::string& text) { Store(ffNumberOfSignals, text); }
+    virtual void SetPatient(const std::string& text) { Store(ffPatient, text); }
+    virtual void SetRecording(const std::string& text) { Store(ffRecording, text); }
+    virtual void SetReserved(const std::string& text) { Store(ffReserved, text); }
+    virtual void SetRecordDuration(const std::string& text) { Store(ffRecordDuration, text); }
+    virtual void SetStartDate(const std::string& text) { Store(ffStartDate, text); }
+    virtual void SetStartClock(const std::string& text) { Store(ffStartClock, text); }
+    virtual void SetVersion(const std::string& text) { Store(ffVersion, text); }
 
     const std::string& Version() const { return FFields[ffVersion]; }
     const std::string& Patient() const { return FFields[ffPatient]; }
@@ -112,35 +135,25 @@ class TEDFFileInfoRaw : public TPersistent {
     const std::string& RecordDuration() const { return FFields[ffRecordDuration]; }
     const std::string& NumberOfSignals() const { return FFields[ffNumberOfSignals]; }
 
-    // The text of field `index` (TEDFFileField); empty outside 0..9.
-    const std::string& Field(int index) const;
-    // Calls the setter of field `index`; ignored outside 0..9.
-    void SetField(int index, const std::string& text);
-
-  protected:
-    void Store(int index, const std::string& text);
-
-  private:
-    std::array<std::string, kEDFFieldCount> FFields;
+    void SetField(int index, const std::string& text) override;
 };
 
-// The ten field texts of one signal header; see TEDFFileInfoRaw.
-class TEDFSignalInfoRaw : public TPersistent {
+// The ten field texts of one signal header, by TEDFSignalField.
+class TEDFSignalInfoRaw : public TCustomEDFInfoRaw {
   public:
+    TEDFSignalInfoRaw() : TCustomEDFInfoRaw(kEDFSignalFieldWidths) {}
     const char* ClassName() const override { return "TEDFSignalInfoRaw"; }
-    // From another TEDFSignalInfoRaw: copies the ten texts. Otherwise: see TPersistent.
-    void Assign(const TPersistent* source) override;
 
-    virtual void SetDigitalMaximum(const std::string& text);
-    virtual void SetDigitalMinimum(const std::string& text);
-    virtual void SetSamplesPerRecord(const std::string& text);
-    virtual void SetPhysicalDimension(const std::string& text);
-    virtual void SetPhysicalMaximum(const std::string& text);
-    virtual void SetPhysicalMinimum(const std::string& text);
-    virtual void SetPrefiltering(const std::string& text);
-    virtual void SetReserved(const std::string& text);
-    virtual void SetLabel(const std::string& text);
-    virtual void SetTransducer(const std::string& text);
+    virtual void SetDigitalMaximum(const std::string& text) { Store(sfDigitalMaximum, text); }
+    virtual void SetDigitalMinimum(const std::string& text) { Store(sfDigitalMinimum, text); }
+    virtual void SetSamplesPerRecord(const std::string& text) { Store(sfSamplesPerRecord, text); }
+    virtual void SetPhysicalDimension(const std::string& text) { Store(sfPhysicalDimension, text); }
+    virtual void SetPhysicalMaximum(const std::string& text) { Store(sfPhysicalMaximum, text); }
+    virtual void SetPhysicalMinimum(const std::string& text) { Store(sfPhysicalMinimum, text); }
+    virtual void SetPrefiltering(const std::string& text) { Store(sfPrefiltering, text); }
+    virtual void SetReserved(const std::string& text) { Store(sfReserved, text); }
+    virtual void SetLabel(const std::string& text) { Store(sfLabel, text); }
+    virtual void SetTransducer(const std::string& text) { Store(sfTransducer, text); }
 
     const std::string& Label() const { return FFields[sfLabel]; }
     const std::string& Transducer() const { return FFields[sfTransducer]; }
@@ -153,16 +166,7 @@ class TEDFSignalInfoRaw : public TPersistent {
     const std::string& SamplesPerRecord() const { return FFields[sfSamplesPerRecord]; }
     const std::string& Reserved() const { return FFields[sfReserved]; }
 
-    // The text of field `index` (TEDFSignalField); empty outside 0..9.
-    const std::string& Field(int index) const;
-    // Calls the setter of field `index`; ignored outside 0..9.
-    void SetField(int index, const std::string& text);
-
-  protected:
-    void Store(int index, const std::string& text);
-
-  private:
-    std::array<std::string, kEDFFieldCount> FFields;
+    void SetField(int index, const std::string& text) override;
 };
 
 // ---- EDF+ subfields ---------------------------------------------------------------------------

@@ -44,19 +44,30 @@ TFileStream::TFileStream(const std::string& fileName, TFileOpenMode mode) : FFil
     } while (FHandle < 0 && errno == EINTR);
     if (FHandle < 0) {
         const int error = errno;
-        if (creating) throw EFCreateError(StreamMessage(what, fileName, error));
-        throw EFOpenError(StreamMessage(what, fileName, error));
+        if (creating) throw EFCreateError(StreamMessage(what, fileName, error), error);
+        throw EFOpenError(StreamMessage(what, fileName, error), error);
     }
     struct stat info {};
     if (::fstat(FHandle, &info) == 0 && S_ISDIR(info.st_mode)) {
         ::close(FHandle);
         FHandle = -1;
-        throw EFOpenError(StreamMessage(what, fileName, EISDIR));
+        throw EFOpenError(StreamMessage(what, fileName, EISDIR), EISDIR);
     }
 }
 
 TFileStream::~TFileStream() {
     if (FHandle >= 0) ::close(FHandle);
+}
+
+void TFileStream::Close() {
+    if (FHandle < 0) return;
+    const int handle = FHandle;
+    FHandle = -1;
+    // No retry on EINTR: the descriptor is released whatever close() answers.
+    if (::close(handle) != 0 && errno != EINTR) {
+        const int error = errno;
+        throw EWriteError(StreamMessage("Cannot close file", FFileName, error), error);
+    }
 }
 
 int64_t TFileStream::ReadAt(int64_t offset, void* buffer, int64_t count) const {
@@ -67,7 +78,8 @@ int64_t TFileStream::ReadAt(int64_t offset, void* buffer, int64_t count) const {
                                   static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw EReadError(StreamMessage("Cannot read file", FFileName, errno));
+            const int error = errno;
+            throw EReadError(StreamMessage("Cannot read file", FFileName, error), error);
         }
         if (n == 0) break;  // end of the file
         done += n;
@@ -90,9 +102,11 @@ void TFileStream::Write(const void* buffer, int64_t count) {
                                    static_cast<off_t>(FPosition + done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw EWriteError(StreamMessage("Cannot write file", FFileName, errno));
+            const int error = errno;
+            throw EWriteError(StreamMessage("Cannot write file", FFileName, error), error);
         }
-        if (n == 0) throw EWriteError(StreamMessage("Cannot write file", FFileName, ENOSPC));
+        if (n == 0)
+            throw EWriteError(StreamMessage("Cannot write file", FFileName, ENOSPC), ENOSPC);
         done += n;
     }
     FPosition += done;
@@ -105,8 +119,10 @@ int64_t TFileStream::Seek(int64_t position) {
 
 int64_t TFileStream::Size() const {
     struct stat info {};
-    if (::fstat(FHandle, &info) != 0)
-        throw EReadError(StreamMessage("Cannot read file", FFileName, errno));
+    if (::fstat(FHandle, &info) != 0) {
+        const int error = errno;
+        throw EReadError(StreamMessage("Cannot read file", FFileName, error), error);
+    }
     return static_cast<int64_t>(info.st_size);
 }
 

@@ -18,8 +18,15 @@ namespace vantrel {
 // the system's reason, e.g.: Cannot open file "night.edf". No such file or directory
 class EFileStreamError : public Exception {
   public:
-    using Exception::Exception;
+    // systemError: the errno value behind the failure, 0 when there is none.
+    explicit EFileStreamError(const std::string& message, int systemError = 0)
+        : Exception(message), FSystemError(systemError) {}
     const char* ClassName() const override { return "EFileStreamError"; }
+    // The errno value behind the failure; 0 when the failure has no system reason.
+    int SystemError() const { return FSystemError; }
+
+  private:
+    int FSystemError;
 };
 class EFOpenError : public EFileStreamError {
   public:
@@ -65,6 +72,11 @@ class TFileStream {
     virtual int64_t Read(void* buffer, int64_t count);
     // Writes count bytes at the position and advances it; anything less raises EWriteError.
     virtual void Write(const void* buffer, int64_t count);
+    // Releases the descriptor and checks that the system accepted every byte written: a failed
+    // close raises EWriteError (the stream is closed all the same). Reads and writes after
+    // Close raise. The destructor closes quietly when Close was not called.
+    void Close();
+    bool IsClosed() const { return FHandle < 0; }
 
     // Moves the position to an absolute byte offset (>= 0; beyond the end is allowed and a write
     // there extends the file). Returns the new position.

@@ -398,25 +398,31 @@ class TBP12Filter : public TCustomIIRFilter {
     void Recalculate() override;
 };
 
-// "DC attenuator": G*(s + wb)/(s + wb/g), gain G*g at 0 Hz and G at high frequencies; wb
-// pre-warped. 3 "0 < DC gain < 1" g, 4 "DC Bandwidth" fb in [0, fs/2).
-class TDCattFilter : public TCustomIIRFilter {
+// The DC attenuator and its inverse: 3 "0 < DC gain < 1" g (no unit), 4 "DC Bandwidth" fb in
+// [0, fs/2), wb = 2*pi*fb pre-warped. Each member adds its transfer function.
+class TCustomDCattFilter : public TCustomIIRFilter {
   public:
-    TDCattFilter();
-    const char* ClassName() const override { return "TDCattFilter"; }
     // Reports setting 4 when both settings 3 and 4 are out of range.
     int32_t CheckSettings() const override;
     std::string GetSettingUnit(int32_t i) const override;  // setting 3 has no unit
+
+  protected:
+    explicit TCustomDCattFilter(const std::string& description);
+};
+
+// "DC attenuator": G*(s + wb)/(s + wb/g), gain G*g at 0 Hz and G at high frequencies.
+class TDCattFilter : public TCustomDCattFilter {
+  public:
+    TDCattFilter();
+    const char* ClassName() const override { return "TDCattFilter"; }
     void Recalculate() override;
 };
 
-// "DC un-attenuator": G*(s + wb/g)/(s + wb), the inverse of TDCattFilter; settings as it.
-class TINVDCattFilter : public TCustomIIRFilter {
+// "DC un-attenuator": G*(s + wb/g)/(s + wb), the inverse of TDCattFilter.
+class TINVDCattFilter : public TCustomDCattFilter {
   public:
     TINVDCattFilter();
     const char* ClassName() const override { return "TINVDCattFilter"; }
-    int32_t CheckSettings() const override;
-    std::string GetSettingUnit(int32_t i) const override;
     void Recalculate() override;
 };
 

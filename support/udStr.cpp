@@ -4,6 +4,7 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -210,6 +211,55 @@ int CountChar(char ch, const std::string& text) {
     return count;
 }
 
+// ---- Header texts -----------------------------------------------------------------------------
+
+bool IsValidUtf8(std::string_view bytes) {
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        int length = 0;
+        uint32_t code = 0;
+        uint32_t lowest = 0;  // the smallest code a sequence of this length may carry
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2, code = lead & 0x1F, lowest = 0x80;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3, code = lead & 0x0F, lowest = 0x800;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4, code = lead & 0x07, lowest = 0x10000;
+        } else {
+            return false;
+        }
+        if (bytes.size() - i < static_cast<size_t>(length)) return false;
+        for (int k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (code < lowest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        i += static_cast<size_t>(length);
+    }
+    return true;
+}
+
+std::string HeaderTextToUtf8(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char ch : bytes) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte < 0x80) {
+            out += ch;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
 // ---- Numbers to text --------------------------------------------------------------------------
 
 std::string FormatFloatGeneral(long double x, int precision, char decimalSeparator) {
@@ -261,6 +311,11 @@ std::string FloatToEDF(double x, int width, char decimalSeparator, char /*thousa
 }
 
 std::string FloatToFixedWidth(double x, int width, const TFormatSettings& settings) {
+    if (!std::isfinite(x))
+        throw EConvertError(std::string(std::isnan(x) ? "NaN"
+                                        : x > 0       ? "INF"
+                                                      : "-INF") +
+                            " has no fixed-width text: only finite numbers can be written");
     const int w = std::abs(width);
     const char dec = settings.DecimalSeparator ? settings.DecimalSeparator : '.';
     std::string text;

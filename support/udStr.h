@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "support/uLocale.h"
 
@@ -43,6 +44,14 @@ std::string NextToken(std::string& text, const std::string& delimiters, bool dro
 // Number of occurrences of ch in text.
 int CountChar(char ch, const std::string& text);
 
+// ---- Header texts -----------------------------------------------------------------------------
+
+// The bytes are well-formed UTF-8: shortest forms only, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view bytes);
+// A header text for display: the bytes themselves when they are valid UTF-8 (several recorders
+// write UTF-8 labels), otherwise each byte read as a Latin-1 character and written as UTF-8.
+std::string HeaderTextToUtf8(std::string_view bytes);
+
 // ---- Numbers to text --------------------------------------------------------------------------
 
 // The general number format with `precision` significant digits: fixed-point while the
@@ -61,7 +70,8 @@ std::string FloatToEDF(double x, int width, char decimalSeparator = '.',
 
 // A fixed-point text of x >= 0 that fits |width| characters, padded to exactly |width|: on the
 // right for width >= 0, on the left for width < 0. Falls back to the general format and then to
-// a shortened scientific form when the fixed-point text is too long.
+// a shortened scientific form when the fixed-point text is too long. NaN and the infinities
+// raise EConvertError.
 std::string FloatToFixedWidth(double x, int width, const TFormatSettings& settings);
 
 // ---- Text to numbers --------------------------------------------------------------------------

@@ -4,13 +4,18 @@
 //   edfinfo [--strict] FILE              every header field with its value and validity flag
 //   edfinfo --json [--strict] FILE       the same as one JSON object
 //   edfinfo --samples N [--strict] FILE  the digital samples of signal N (1 = first), one per line
+//   edfinfo --help | -h
 //
-// Checking is lenient unless --strict is given. Exit status: 0 when the file was opened (valid
-// or not), 1 for wrong arguments or a signal number out of range, 2 when the file could not be
-// opened.
+// Checking is lenient unless --strict is given. Header texts are shown as UTF-8 when their
+// bytes are valid UTF-8, otherwise read as Latin-1. Exit status (uToolCommon.h): 0 when the file
+// was opened (valid or not), 1 when a data record could not be read, 2 for wrong arguments, a
+// signal number out of range or a file that could not be opened, 3 when the output could not
+// be written.
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -18,21 +23,27 @@
 #include <vector>
 
 #include "edf/uEDF.h"
-#include "support/udStr.h"
 #include "support/uDateTime.h"
+#include "support/udStr.h"
+#include "tools/uToolCommon.h"
 
 using namespace vantrel;
+using namespace vantrel::tool;
 
 namespace {
 
-constexpr int kExitOpened = 0;
-constexpr int kExitUsage = 1;
-constexpr int kExitNotOpened = 2;
+constexpr const char* kTool = "edfinfo";
 
-constexpr const char* kUsage =
+constexpr const char* kHelp =
     "usage: edfinfo [--strict] FILE\n"
     "       edfinfo --json [--strict] FILE\n"
-    "       edfinfo --samples N [--strict] FILE\n";
+    "       edfinfo --samples N [--strict] FILE\n"
+    "       edfinfo --help | -h\n"
+    "Shows every header field of an EDF recording with its value and validity, and why the file\n"
+    "is refused; --json gives the same as one JSON object, --samples N the digital samples of\n"
+    "signal N (1 = first). Checking is lenient unless --strict is given.\n"
+    "Exit status: 0 the file opened (valid or not), 1 a data record could not be read, 2 wrong\n"
+    "usage or a file that could not be opened, 3 the output could not be written.\n";
 
 const char* const kFileFieldNames[kEDFFieldCount] = {
     "Version",     "Patient",  "Recording",       "StartDate",      "StartClock",
@@ -50,24 +61,29 @@ struct TOptions {
     std::string FileName;
 };
 
-bool ParseArguments(int argc, char** argv, TOptions& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+// Reads the arguments into options; the text of a usage error, or empty.
+std::string ParseArguments(const std::vector<std::string>& args, TOptions& options) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (arg == "--strict") {
             options.Strict = true;
         } else if (arg == "--json") {
             options.Mode = TMode::Json;
-        } else if (arg == "--samples" && i + 1 < argc) {
+        } else if (arg == "--samples") {
+            if (i + 1 >= args.size()) return "option '--samples' needs a signal number";
             options.Mode = TMode::Samples;
-            if (!IsInt32Text(argv[++i])) return false;
-            options.Signal = StrToInt32Or0(argv[i]);
-        } else if (arg.rfind("--", 0) == 0 || !options.FileName.empty()) {
-            return false;
+            if (!IsInt32Text(args[++i]))
+                return "--samples '" + args[i] + "' is not a signal number";
+            options.Signal = StrToInt32Or0(args[i]);
+        } else if (LooksLikeOption(arg)) {
+            return "unknown option '" + arg + "'";
+        } else if (!options.FileName.empty()) {
+            return "one FILE only; '" + arg + "' is a second";
         } else {
             options.FileName = arg;
         }
     }
-    return !options.FileName.empty();
+    return options.FileName.empty() ? "no FILE given" : "";
 }
 
 // Shortest text that reads back as the same double; "null" for NaN and infinities.
@@ -78,31 +94,52 @@ std::string Number(double x) {
     return error == std::errc() ? std::string(buffer, end) : "null";
 }
 
-// A JSON string: control characters and bytes above 127 (read as Latin-1) as \u00XX.
+// The code points of a valid UTF-8 text.
+std::vector<uint32_t> CodePoints(const std::string& utf8) {
+    std::vector<uint32_t> codes;
+    for (size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (int k = 1; k < length && i + k < utf8.size(); ++k)
+            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        codes.push_back(code);
+        i += static_cast<size_t>(length);
+    }
+    return codes;
+}
+
+// A JSON string of a header text (UTF-8 or Latin-1, see HeaderTextToUtf8), in ASCII: control
+// characters and everything beyond ASCII as \uXXXX (surrogate pairs above U+FFFF).
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
-    for (const char ch : text) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (ch == '"' || ch == '\\') {
+    char escaped[16];
+    for (const uint32_t code : CodePoints(HeaderTextToUtf8(text))) {
+        if (code == '"' || code == '\\') {
             out += '\\';
-            out += ch;
-        } else if (byte < 0x20 || byte > 0x7f) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
+            out += static_cast<char>(code);
+        } else if (code >= 0x20 && code < 0x7f) {
+            out += static_cast<char>(code);
+        } else if (code < 0x10000) {
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", code);
             out += escaped;
         } else {
-            out += ch;
+            const uint32_t v = code - 0x10000;
+            std::snprintf(escaped, sizeof escaped, "\\u%04X\\u%04X", 0xD800 + (v >> 10),
+                          0xDC00 + (v & 0x3FF));
+            out += escaped;
         }
     }
     return out + "\"";
 }
 
-// A text for the plain listing: bytes outside printable ASCII as \xXX.
+// A header text for the plain listing, in quotes: UTF-8 (see HeaderTextToUtf8), with control
+// characters as \xXX.
 std::string Shown(const std::string& text) {
     std::string out = "\"";
-    for (const char ch : text) {
+    for (const char ch : HeaderTextToUtf8(text)) {
         const auto byte = static_cast<unsigned char>(ch);
-        if (byte < 0x20 || byte > 0x7e) {
+        if (byte < 0x20 || byte == 0x7f) {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
             out += escaped;
@@ -267,6 +304,13 @@ void PrintJson(TEDFFile& file) {
     out += ",\"record_duration\":" + Number(static_cast<double>(info.RecordDuration()));
     out += ",\"signal_count\":" + std::to_string(info.NumberOfSignals());
     out += ",\"field_valid\":" + FieldValidArray(info);
+    out += ",\"reasons\":[";
+    if (!file.IsValid()) {
+        const std::vector<std::string> reasons = Problems(file);
+        for (size_t i = 0; i < reasons.size(); ++i)
+            out += (i ? "," : "") + JsonString(reasons[i]);
+    }
+    out += "]";
     out += ",\"signals\":[";
     for (int32_t k = 0; k < file.SignalCount(); ++k) {
         const TCustomEDFSignalInfo& s = file.Signal(k);
@@ -281,6 +325,7 @@ void PrintJson(TEDFFile& file) {
         out += ",\"digital_maximum\":" + std::to_string(s.DigitalMaximum());
         out += ",\"prefiltering\":" + JsonString(s.Prefiltering());
         out += ",\"samples_per_record\":" + std::to_string(s.SamplesPerRecord());
+        out += ",\"sample_frequency\":" + Number(SampleFrequency(file, s));
         out += ",\"reserved\":" + JsonString(s.Reserved());
         out += ",\"sample_offset\":" + std::to_string(s.SampleOffset());
         out += ",\"is_log_float\":" + Bool(s.IsLogFloat());
@@ -288,14 +333,14 @@ void PrintJson(TEDFFile& file) {
         out += "}";
     }
     out += "]}\n";
-    std::fputs(out.c_str(), stdout);
+    WriteOut(out);
 }
 
 int PrintSamples(TEDFFile& file, int signalNumber) {
     if (signalNumber < 1 || signalNumber > file.SignalCount()) {
-        std::fprintf(stderr, "edfinfo: signal %d does not exist; the file has %d signal(s)\n",
-                     signalNumber, file.SignalCount());
-        return kExitUsage;
+        return UsageError(kTool, "signal " + std::to_string(signalNumber) +
+                                     " does not exist; the file has " +
+                                     std::to_string(file.SignalCount()) + " signal(s)");
     }
     const TCustomEDFSignalInfo& signal = file.Signal(signalNumber - 1);
     const TDynSmallIntArray& buffer = file.GetRecordBuffer();
@@ -307,22 +352,25 @@ int PrintSamples(TEDFFile& file, int signalNumber) {
             out += '\n';
         }
         if (out.size() > (1u << 16)) {
-            std::fwrite(out.data(), 1, out.size(), stdout);
+            if (!WriteOut(out)) return OutputError(kTool, errno);
             out.clear();
         }
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    return kExitOpened;
+    if (!WriteOut(out)) return OutputError(kTool, errno);
+    return kExitDone;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    TOptions options;
-    if (!ParseArguments(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
-        return kExitUsage;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (std::any_of(args.begin(), args.end(), IsHelpOption)) {
+        if (!WriteOut(kHelp)) return OutputError(kTool, errno);
+        return Finish(kTool, kExitDone);
     }
+    TOptions options;
+    if (const std::string problem = ParseArguments(args, options); !problem.empty())
+        return UsageError(kTool, problem);
     TEDFFile file;
     try {
         file.SetFileName(options.FileName);
@@ -330,9 +378,10 @@ int main(int argc, char** argv) {
         file.SetStrictChecking(options.Strict);
         file.SetActive(true);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "edfinfo: %s\n", e.what());
-        return kExitNotOpened;
+        std::fprintf(stderr, "%s: %s\n", kTool, e.what());
+        return kExitUsage;
     }
+    int status = kExitDone;
     try {
         switch (options.Mode) {
             case TMode::Text:
@@ -342,11 +391,12 @@ int main(int argc, char** argv) {
                 PrintJson(file);
                 break;
             case TMode::Samples:
-                return PrintSamples(file, options.Signal);
+                status = PrintSamples(file, options.Signal);
+                break;
         }
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "edfinfo: %s\n", e.what());
-        return kExitUsage;
+        std::fprintf(stderr, "%s: %s\n", kTool, e.what());
+        status = kExitBadInput;
     }
-    return kExitOpened;
+    return Finish(kTool, status);
 }

@@ -1,7 +1,12 @@
 // exprcalc EXPRESSION [X ...]: parses the expression once and prints its value for each X given
 // (X = 0 when none is given), with 17 significant digits, followed by " CalcError" when the
 // evaluation stopped on a math error. A parse error prints the parser's message (its carriage
-// returns shown as line breaks) and exits with code 2; a bad argument exits with code 1.
+// returns shown as line breaks). --help or -h prints the usage.
+//
+// Exit status: see uToolCommon.h (0 done, 2 an expression that does not parse, an X that is not
+// a number or an unknown option, 3 the output could not be written).
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -9,8 +14,21 @@
 #include <vector>
 
 #include "expr/uExprParser.h"
+#include "tools/uToolCommon.h"
 
 namespace {
+
+using namespace vantrel::tool;
+
+constexpr const char* kTool = "exprcalc";
+
+constexpr const char* kHelp =
+    "usage: exprcalc EXPRESSION [X ...]\n"
+    "       exprcalc --help | -h\n"
+    "Prints the value of EXPRESSION for each X (X = 0 when none is given), one per line with\n"
+    "17 significant digits; \" CalcError\" follows a value whose evaluation hit a math error.\n"
+    "Exit status: 0 done, 2 wrong usage (an expression that does not parse, an X that is not a\n"
+    "number), 3 the output could not be written.\n";
 
 bool ReadX(const char* text, long double& value) {
     const char* first = text[0] == '+' ? text + 1 : text;
@@ -19,47 +37,48 @@ bool ReadX(const char* text, long double& value) {
     return first != last && error == std::errc() && end == last;
 }
 
-void PrintValue(vantrel::TExprParser& parser) {
-    const long double value = parser.Value();
-    std::printf("%.17Lg%s\n", value, parser.CalcError() ? " CalcError" : "");
+std::string ValueLine(vantrel::TExprParser& parser) {
+    const long double value = parser.Value();  // sets CalcError
+    char buffer[128];
+    std::snprintf(buffer, sizeof buffer, "%.17Lg%s\n", value,
+                  parser.CalcError() ? " CalcError" : "");
+    return buffer;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr,
-                     "usage: exprcalc EXPRESSION [X ...]\n"
-                     "  prints the value of EXPRESSION for each X (X = 0 when none is given)\n");
-        return 1;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (std::any_of(args.begin(), args.end(), IsHelpOption)) {
+        if (!WriteOut(kHelp)) return OutputError(kTool, errno);
+        return Finish(kTool, kExitDone);
     }
+    for (const std::string& arg : args)
+        if (arg.rfind("--", 0) == 0) return UsageError(kTool, "unknown option '" + arg + "'");
+    if (args.empty()) return UsageError(kTool, "no EXPRESSION given");
+
     std::vector<long double> xs;
-    for (int i = 2; i < argc; ++i) {
+    for (size_t i = 1; i < args.size(); ++i) {
         long double x = 0;
-        if (!ReadX(argv[i], x)) {
-            std::fprintf(stderr,
-                         "exprcalc: X value \"%s\" is not a number; write it like -1.5 or 2E-3\n",
-                         argv[i]);
-            return 1;
-        }
+        if (!ReadX(args[i].c_str(), x))
+            return UsageError(
+                kTool, "X value \"" + args[i] + "\" is not a number; write it like -1.5 or 2E-3");
         xs.push_back(x);
     }
     if (xs.empty()) xs.push_back(0);
 
     vantrel::TExprParser parser;
     try {
-        parser.SetExpression(argv[1]);
+        parser.SetExpression(args[0]);
     } catch (const vantrel::EMathParserError& error) {
         std::string message = error.Message();
-        for (char& c : message) {
-            if (c == '\r') c = '\n';
-        }
+        std::replace(message.begin(), message.end(), '\r', '\n');
         std::fprintf(stderr, "%s\n", message.c_str());
-        return 2;
+        return kExitUsage;
     }
-    for (long double x : xs) {
+    for (const long double x : xs) {
         parser.X = x;
-        PrintValue(parser);
+        if (!WriteOut(ValueLine(parser))) return OutputError(kTool, errno);
     }
-    return 0;
+    return Finish(kTool, kExitDone);
 }

@@ -44,10 +44,26 @@ TEST(ExprCalc, ParseErrorsPrintTheMessageAndExitWith2) {
     EXPECT_EQ(RunExprCalc("'(X'").Output, "Missing brackets in expression\n");
 }
 
-TEST(ExprCalc, RejectsAnXThatIsNoNumber) {
-    const TRun run = RunExprCalc("X abc");
-    EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_NE(run.Output.find("\"abc\" is not a number"), std::string::npos) << run.Output;
+TEST(ExprCalc, BehavesLikeAUnixTool) {
+    struct Case {
+        const char* arguments;
+        int exitCode;
+        const char* inOutput;  // expected in standard output and error together
+    };
+    const Case cases[] = {
+        {"--help", 0, "usage: exprcalc"},
+        {"-h", 0, "usage: exprcalc"},
+        {"X abc", 2, "\"abc\" is not a number"},  // an argument, not input data
+        {"X --frobnicate", 2, "'--frobnicate'"},
+        {"", 2, "no EXPRESSION"},
+        {"X 1 > /dev/full", 3, ""},  // the message goes to /dev/full too
+    };
+    for (const Case& c : cases) {
+        const TRun run = RunExprCalc(c.arguments);
+        EXPECT_EQ(run.ExitCode, c.exitCode) << c.arguments << ": " << run.Output;
+        EXPECT_NE(run.Output.find(c.inOutput), std::string::npos)
+            << c.arguments << ": " << run.Output;
+    }
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "filters/uFilter.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -20,6 +22,7 @@ namespace fs = std::filesystem;
 struct RunResult {
     int exitCode = -1;
     std::vector<double> values;
+    std::string output;
     std::string errors;
 };
 
@@ -41,14 +44,18 @@ class FilterRun : public ::testing::Test {
             for (const std::string& line : input)
                 file << line << "\n";
         }
+        // An argument list that redirects the output itself keeps its redirection.
+        const bool redirected = arguments.find('>') != std::string::npos;
         const std::string command = std::string(VANTREL_TOOLS_DIR) + "/filterrun " + arguments +
-                                    " < " + in.string() + " > " + out.string() + " 2> " +
-                                    err.string();
+                                    " < " + in.string() + (redirected ? "" : " > " + out.string()) +
+                                    " 2> " + err.string();
         const int status = std::system(command.c_str());
         RunResult result;
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream output(out);
-        for (double value; output >> value;)
+        std::stringstream text;
+        text << std::ifstream(out).rdbuf();
+        result.output = text.str();
+        for (double value; text >> value;)
             result.values.push_back(value);
         std::stringstream errors;
         errors << std::ifstream(err).rdbuf();
@@ -102,11 +109,19 @@ TEST_F(FilterRun, InitOnFirstStartsInTheSteadyState) {
 }
 
 TEST_F(FilterRun, ErrorsExitWithTwo) {
-    const RunResult setting = Run("SE 56 8 1 29 3", {"1"});
+    // The settings check runs before any sample; the message names the filter as typed, the
+    // setting by its name and the value.
+    const RunResult setting = Run("se 56 8 1 29 3", {"1"});
     EXPECT_EQ(setting.exitCode, 2);
-    EXPECT_NE(setting.errors.find("TSEFilter: Filter setting 4 out of range"), std::string::npos)
+    EXPECT_NE(setting.errors.find("se setting 4 \"Center frequency\" = 29 Hz is out of range"),
+              std::string::npos)
         << setting.errors;
     EXPECT_TRUE(setting.values.empty());
+    const RunResult median = Run("MEDIAN 10 7000", {"1"});
+    EXPECT_EQ(median.exitCode, 2);
+    EXPECT_NE(median.errors.find("MEDIAN setting 2 \"Seconds to look back (s)\" = 7000"),
+              std::string::npos)
+        << median.errors;
 
     const RunResult unknown = Run("DUE2008 56 1 1", {"1"});
     EXPECT_EQ(unknown.exitCode, 2);
@@ -117,6 +132,43 @@ TEST_F(FilterRun, ErrorsExitWithTwo) {
     EXPECT_EQ(Run("LP 100 1 5 --block 0", {"1"}).exitCode, 2);
     EXPECT_EQ(Run("LP 100 1 5 --frobnicate", {"1"}).exitCode, 2);
     EXPECT_EQ(Run("LP 100 1 5", {"1", "x"}).exitCode, 1);
+}
+
+TEST_F(FilterRun, BehavesLikeAUnixTool) {
+    struct Case {
+        std::string arguments;
+        int exitCode;
+        std::string inOutput;  // expected in standard output (or empty)
+        std::string inErrors;  // expected in standard error (or empty)
+    };
+    const Case cases[] = {
+        {"--help", 0, "usage: filterrun", ""},
+        {"-h", 0, "usage: filterrun", ""},
+        {"LP 100 1 5 --frobnicate", 2, "", "'--frobnicate'"},
+        {"LP 100 1 5 --block 1e99", 2, "", "'1e99'"},
+        {"LP 100 1 5 > /dev/full", 3, "", "cannot write the output"},
+    };
+    for (const Case& c : cases) {
+        const RunResult r = Run(c.arguments, {"1", "2"});
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.arguments << ": " << r.errors;
+        EXPECT_NE(r.output.find(c.inOutput), std::string::npos) << c.arguments;
+        EXPECT_NE(r.errors.find(c.inErrors), std::string::npos) << c.arguments << ": " << r.errors;
+    }
+}
+
+TEST_F(FilterRun, HelpListsEveryFilterWithItsSettingsAndUnits) {
+    const std::string help = Run("--help", {}).output;
+    for (const std::string_view name : vantrel::FilterTypeNames) {
+        const auto filter = vantrel::CreateFilter(name);
+        std::string expected = "  " + std::string(name) + "  " + filter->GetDescription() + "\n";
+        for (int32_t i = 1; i <= filter->GetSettingCount(); ++i) {
+            const std::string unit = filter->GetSettingUnit(i);
+            expected += "      " + std::to_string(i) + " " + filter->GetSettingName(i) +
+                        (unit.empty() ? "" : " (" + unit + ")") + "\n";
+        }
+        EXPECT_NE(help.find(expected), std::string::npos) << expected;
+    }
+    EXPECT_NE(help.find("      2 Seconds to look back (s)\n"), std::string::npos);
 }
 
 }  // namespace

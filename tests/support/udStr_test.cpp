@@ -87,6 +87,28 @@ TEST(NextToken, CutsAtEachDelimiter) {
     EXPECT_EQ(CountChar('x', "xaxbx"), 3);
 }
 
+TEST(HeaderTextToUtf8, KeepsValidUtf8AndReadsTheRestAsLatin1) {
+    struct Case {
+        const char* bytes;
+        const char* shown;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"EEG C3-A2", "EEG C3-A2", true},
+        {"Imp\xC3\xA9", "Imp\xC3\xA9", true},                 // UTF-8 e-acute kept
+        {"Andr\xE9", "Andr\xC3\xA9", false},                  // Latin-1 e-acute converted
+        {"\xC3\xA9\xE9", "\xC3\x83\xC2\xA9\xC3\xA9", false},  // one bad byte: all Latin-1
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF", false},              // overlong form
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80", false},  // surrogate
+        {"\xE2\x82", "\xC3\xA2\xC2\x82", false},              // cut sequence
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", true},       // four bytes
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << c.bytes;
+        EXPECT_EQ(HeaderTextToUtf8(c.bytes), c.shown) << c.bytes;
+    }
+}
+
 TEST(GeneralFormat, WritesTheSystemNumberTexts) {
     struct Case {
         long double x;
@@ -153,6 +175,11 @@ TEST(FloatToFixedWidth, FitsAndPads) {
     EXPECT_EQ(FloatToFixedWidth(1.0 / 3.0, 8, s), "3.333E-1");
     EXPECT_EQ(FloatToFixedWidth(123456789012.0, 8, s), "1.234E11");
     EXPECT_EQ(FloatToFixedWidth(-123456789012.0, 8, s).size(), 8u) << "negative values end too";
+}
+
+TEST(FloatToFixedWidth, RefusesNaNAndInfinities) {
+    for (const double x : {std::nan(""), HUGE_VAL, -HUGE_VAL})
+        EXPECT_THROW(FloatToFixedWidth(x, 8, PointComma()), EConvertError) << x;
 }
 
 TEST(TryStrToFloatSep, AcceptsExactlyTheGivenSeparators) {
