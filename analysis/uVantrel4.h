@@ -234,6 +234,24 @@ std::string SmoothText(const std::string& transducer, double SmootherRate);
 std::string RecordingText(double F0, int32_t SignalIndex, const std::string& label,
                           const std::string& inputFileName);  // cut to 80 characters
 long double PhysicalPiB(int32_t PiB);  // the code decoded with Y0 0.0001, A 0.001
+// The physical piB of the header texts (PIBTEXT): PhysicalPiB / PhysScale, 0 when PhysScale
+// is 0 (an input signal with an empty physical range) so that no text shows inf or nan.
+long double PiBText(int32_t PiB, double PhysScale);
+// The label of results signal `signal`. `source` is the input unit (GetDimension) for 0 and 1,
+// the label of signal 1 for 2..5 and of signal 0 for 6 and 7; 8..13 have fixed labels.
+std::string ResultsLabel(int signal, const std::string& source);
+// The prefiltering text of results signal 8..13 (empty for others); signals 8..10 show the
+// threshold settings XPiBPlus, XPiBMinus, XPiBZero, and 8..11 the physical piB `piBText`.
+std::string ResultsPrefiltering(int signal, long double piBText);
+// printf into a string in the "C" locale, whatever the process's locale says.
+std::string CFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The two names denote one file (the same device and inode, through any path or link). False
+// when either does not exist.
+bool IsSameFile(const std::string& a, const std::string& b);
+// Opens an existing results file for reading and writing with lenient checking (the header
+// holds texts copied from the input). Raises when the file is missing or its header is not
+// valid, so that a header stage never writes into nothing.
+void OpenResultsFile(TEDFFile& file, const std::string& OutputFileName);
 
 // Header stages; each returns false on any error.
 bool CreateArtifactHeaders(const TAnalysisParam& AP, const TInputSignalChar& ISC,
@@ -252,7 +270,7 @@ bool GetInputSignalChar(const TAnalysisParam& AP, TInputSignalChar& ISC);
 // and the scales from the input's record duration (no filters, no arrays). False with the
 // message reported when SamplesPerSecond <= 0. The re-smooth path uses it too.
 bool PrepareSuSsParameters(TSUSSParameters& SP, const TAnalysisParam& AP,
-                           const TInputSignalChar& ISC, double RecordDuration);
+                           const TInputSignalChar& ISC, long double RecordDuration);
 bool ComputeSuSs(TSUSSParameters& SP, const TAnalysisParam& AP, const TInputSignalChar& ISC);
 bool CreateResultsFile(TEDFFile& input, const TAnalysisParam& AP, const TInputSignalChar& ISC,
                        TSUSSParameters& SP);

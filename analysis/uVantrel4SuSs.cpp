@@ -1,0 +1,377 @@
+// The first numerical stage: the analysed signal's characteristics, and SU and SS, the
+// per-second sums of the DU/E x SE filter product and of the squared SE output, written as
+// log-float signals 0 and 1 of a newly created results file.
+//
+// The arithmetic is fixed to the type and the order written here: results are compared sample
+// by sample with another implementation, and a "simplification" (a double time accumulator,
+// a fused multiply-add) moves which sample closes a second or changes the last bit of a sum.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "analysis/uVantrel4.h"
+#include "edf/uDataFile.h"
+#include "support/uMath.h"
+
+namespace vantrel {
+
+namespace {
+
+constexpr int32_t kClip = 32767;  // undersampled values are limited to +-kClip
+
+// Long-double rounding to the nearest integer, ties to even (the default rounding mode).
+long double RoundHalfEven(long double x) {
+    return std::nearbyintl(x);
+}
+
+// Room for the undersampled samples of one record: every sample for N = 1, otherwise at most
+// SamplesPerRecord div N + 1 (the counter runs on across records).
+size_t BlockLength(int32_t SamplesPerRecord, int32_t N) {
+    return N == 1 ? size_t(SamplesPerRecord) : size_t(SamplesPerRecord / N + 1);
+}
+
+// Releases the stage's filters and block arrays on every path; the scalars stay for the run.
+class TStageResources {
+  public:
+    explicit TStageResources(TSUSSParameters& SP) : FSP(SP) {}
+    ~TStageResources() {
+        FSP.DueFilter.reset();
+        FSP.SeFilter.reset();
+        FSP.InBlock = {};
+        FSP.DueOut = {};
+        FSP.SeOut = {};
+    }
+    TStageResources(const TStageResources&) = delete;
+    TStageResources& operator=(const TStageResources&) = delete;
+
+  private:
+    TSUSSParameters& FSP;
+};
+
+// A recursive filter from the factory, or a clear error for a name that gives none.
+std::unique_ptr<TCustomFilter> CreateRecursiveFilter(const std::string& name) {
+    std::unique_ptr<TCustomFilter> filter = CreateFilter(name);
+    if (!filter || !dynamic_cast<TCustomIIRFilter*>(filter.get()))
+        throw EInvalidOperation("Filter name \"" + name +
+                                "\" does not give a recursive filter; use DUE, DUE1987 or "
+                                "DUE2007");
+    return filter;
+}
+
+void ConfigureDueFilter(TSUSSParameters& SP, const TAnalysisParam& AP) {
+    SP.DueFilter = CreateRecursiveFilter(DUEFilterName);
+    auto& due = static_cast<TCustomIIRFilter&>(*SP.DueFilter);
+    due.IncludeInputTerms = true;
+    due.PreviousOutputWeight = 0.0;
+    due.SetSetting(1, SP.FCompute);
+    due.SetSetting(2, 200.0);
+    due.SetSetting(3, AP.Fc);
+    due.InputType = stInt16;
+    due.SetOutputType(stDouble);
+    due.Reset();
+}
+
+void ConfigureSeFilter(TSUSSParameters& SP, const TAnalysisParam& AP) {
+    SP.SeFilter = CreateRecursiveFilter("SE");
+    auto& se = static_cast<TCustomIIRFilter&>(*SP.SeFilter);
+    se.IncludeInputTerms = false;
+    se.PreviousOutputWeight = IIRBackpolate;
+    se.SetSetting(1, SP.FCompute);
+    se.SetSetting(2, 8.0);
+    se.SetSetting(3, AP.Fc);
+    se.SetSetting(4, AP.F0);
+    se.SetSetting(5, AP.B);
+    se.InputType = stInt16;
+    se.SetOutputType(stDouble);
+    se.Reset();
+}
+
+// Hides the progress window on every way out of the record loop (the window is released with
+// the owning pointer).
+class TShownProgress {
+  public:
+    explicit TShownProgress(TProgressWindow& window) : FWindow(window) { FWindow.Show(); }
+    ~TShownProgress() { FWindow.Hide(); }
+    TShownProgress(const TShownProgress&) = delete;
+    TShownProgress& operator=(const TShownProgress&) = delete;
+
+  private:
+    TProgressWindow& FWindow;
+};
+
+void ReadInputRecord(TEDFFile& input, int32_t index) {
+    try {
+        input.ReadRecord(index);
+    } catch (...) {
+        // An unattended run must never wait for a dialog: batch mode reports to the list.
+        static const std::string message = "Unable to read datablock from EDF inputFile";
+        if (RunContext().BatchMode)
+            ReportMessage(message);
+        else
+            EngineWindows().ShowError(message);
+        throw;
+    }
+}
+
+}  // namespace
+
+// ---- Input signal characteristics --------------------------------------------------------------
+
+bool GetInputSignalChar(const TAnalysisParam& AP, TInputSignalChar& ISC) {
+    try {
+        TEDFFile input;
+        input.SetFileName(AP.InputFileName);
+        input.SetReadOnly(true);
+        input.SetStrictChecking(false);
+        input.SetActive(true);
+        if (!input.HeaderValid() || AP.SignalIndex < 0 || AP.SignalIndex >= input.SignalCount())
+            return false;
+        const TCustomEDFSignalInfo& signal = input.Signal(AP.SignalIndex);
+        const long double duration = input.FileInfo().RecordDuration();
+
+        ISC.SignalLabel = signal.Label();
+        ISC.SamplesPerRecord = signal.SamplesPerRecord();
+        ISC.RecordOffset = signal.SampleOffset();
+        ISC.SampleFrequency = static_cast<double>(signal.SamplesPerRecord() / duration);
+
+        const double digitalRange =
+            static_cast<double>(signal.DigitalMaximum()) - signal.DigitalMinimum();
+        const double physicalRange = signal.PhysicalMaximum() - signal.PhysicalMinimum();
+        ISC.DigitalGain = physicalRange == 0 ? 0.0 : digitalRange / physicalRange;
+        // In long double: for -32768..32767 over +-250 the double product would make the zero
+        // exactly -0.5 (rounding to 0); its true value lies just below and rounds to -1.
+        const long double zero =
+            RoundHalfEven(signal.DigitalMinimum() -
+                          static_cast<long double>(ISC.DigitalGain) * signal.PhysicalMinimum());
+        constexpr long double kLimit = std::numeric_limits<int32_t>::max();
+        if (!(std::fabs(zero) <= kLimit))  // also NaN
+            ISC.DigitalZero = zero < 0 ? -std::numeric_limits<int32_t>::max()
+                                       : std::numeric_limits<int32_t>::max();
+        else
+            ISC.DigitalZero = static_cast<int32_t>(zero);
+        input.Close();
+        return ISC.SamplesPerRecord > 0 && std::isfinite(ISC.SampleFrequency);
+    } catch (...) {
+        return false;
+    }
+}
+
+// ---- SU/SS parameters --------------------------------------------------------------------------
+
+bool PrepareSuSsParameters(TSUSSParameters& SP, const TAnalysisParam& AP,
+                           const TInputSignalChar& ISC, long double RecordDuration) {
+    const int32_t N = AP.UndersamplingFactor;
+    const double nd = static_cast<double>(N * RecordDuration);  // rounded to double first
+    SP.FCompute = ISC.SamplesPerRecord / nd;
+    // A factor or a duration that gives no finite positive frequency is refused like a
+    // frequency below 1 Hz: nothing sensible could be computed from it.
+    if (N < 1 || !(RecordDuration > 0) || !std::isfinite(SP.FCompute) || !(SP.FCompute >= 1) ||
+        SP.FCompute > std::numeric_limits<int32_t>::max()) {
+        SP.SamplesPerSecond = 0;
+        ReportMessage("The underSampled frequency should be >= 1 Hz");
+        return false;
+    }
+    SP.SamplesPerSecond = static_cast<int32_t>(std::trunc(SP.FCompute));
+    SP.SampleRemainder = static_cast<int32_t>(
+        ISC.SamplesPerRecord -
+        RoundHalfEven(static_cast<long double>(SP.SamplesPerSecond) * N * RecordDuration));
+    SP.SampleInterval = 1.0L / SP.FCompute;
+    SP.SUScale = 1.0 / (32767.0 / std::sqrt(2.0));
+    SP.SSScale = static_cast<double>(static_cast<long double>(SP.SUScale) * 25 * SP.SampleInterval);
+    SP.PhysScale = static_cast<double>(static_cast<long double>(ISC.DigitalGain) * ISC.DigitalGain *
+                                       8 * 200 * SP.SUScale);
+    return true;
+}
+
+// ---- The results file --------------------------------------------------------------------------
+
+bool CreateResultsFile(TEDFFile& input, const TAnalysisParam& AP, const TInputSignalChar& ISC,
+                       TSUSSParameters& SP) {
+    try {
+        // The analysis never opens its input for writing.
+        if (IsSameFile(AP.OutputFileName, input.FileName())) return false;
+        const TCustomEDFSignalInfo& analysed = input.Signal(AP.SignalIndex);
+        const std::string unit = analysed.GetDimension();
+        const std::string dim = DimText(AP.F0);
+        const std::string transducer = Transducer0Text(SP.FCompute, AP.Fc, AP.F0, AP.B);
+        // Without a physical range (PhysScale 0) no range follows from it; the signals get
+        // +-32767, which the final adjustment writes for 0..7 anyway and the header stages of
+        // 8..13 replace. Otherwise the header could never be complete.
+        const double physicalMaximum = 32767 / SP.PhysScale;
+        const bool scaled = SP.PhysScale != 0 && std::isfinite(physicalMaximum);
+
+        TEDFFile output;
+        output.SetFileName(AP.OutputFileName);
+        // Lenient: the patient and the unit are copied from the input as they are.
+        output.SetStrictChecking(false);
+        output.CreateNew(results::kSignals, true);
+        TCustomEDFFileInfo& info = output.FileInfo();
+        info.SetPatient(input.FileInfo().GetPatient());
+        info.SetRecording(RecordingText(AP.F0, AP.SignalIndex, ISC.SignalLabel, AP.InputFileName));
+        info.SetStartDate(input.FileInfo().StartDate());
+        info.SetStartClock(input.FileInfo().StartClock());
+        info.SetRecordDuration(results::kRecordDuration);
+        output.WriteHeader();
+
+        for (int k = 0; k < results::kSignals; ++k) {
+            TCustomEDFSignalInfo& signal = output.Signal(k);
+            const bool named = k == results::kSU || k == results::kSS;
+            signal.SetLabel(named ? ResultsLabel(k, unit) : "");
+            signal.SetTransducer(named ? transducer : "");
+            signal.SetPhysicalDimension(dim);
+            signal.SetDigitalMinimum(-32767);
+            signal.SetDigitalMaximum(32767);
+            signal.SetPhysicalMinimum(scaled ? -physicalMaximum : -32767);
+            signal.SetPhysicalMaximum(scaled ? physicalMaximum : 32767);
+            signal.SetPrefiltering(named ? LogFloatText(signal.GetDimension()) : "");
+            signal.SetSamplesPerRecord(results::kSamplesPerRecord);
+            output.WriteHeader();
+        }
+        if (!output.IsOpen()) return false;  // some field could not be made valid
+        output.Close();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// ---- The record loop ---------------------------------------------------------------------------
+
+bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
+                const TInputSignalChar& ISC, TSUSSParameters& SP) {
+    using results::kSamplesPerRecord;
+    const TDynSmallIntArray& in = input.GetRecordBuffer();
+    TDynSmallIntArray& out = output.GetRecordBuffer();
+    const int32_t N = AP.UndersamplingFactor;
+    const int64_t signalEnd = int64_t{ISC.RecordOffset} + ISC.SamplesPerRecord;
+    if (N < 1 || ISC.RecordOffset < 0 || signalEnd > static_cast<int64_t>(in.size()) ||
+        out.size() != size_t{results::kSignals} * kSamplesPerRecord ||
+        SP.InBlock.size() < BlockLength(ISC.SamplesPerRecord, N) ||
+        SP.DueOut.size() < SP.InBlock.size() || SP.SeOut.size() < SP.InBlock.size() ||
+        !SP.DueFilter || !SP.SeFilter)
+        throw ERangeError("SU/SS: the block arrays, filters or record buffers do not fit signal " +
+                          std::to_string(AP.SignalIndex + 1) + " of " + input.FileName());
+    std::fill(out.begin(), out.end(), int16_t{0});
+
+    // The integer rule exactly when FCompute is whole: SampleRemainder can be 0 for a
+    // fractional frequency too (128 - round(127.5) at 51.2 Hz), and counting whole samples
+    // there would drift by minutes over a night.
+    const bool wholeSeconds = SP.FCompute == std::trunc(SP.FCompute);
+    int32_t k = 1;      // undersampling counter, running across records
+    long double T = 0;  // time accumulated in the current second
+    int32_t n = 0;      // computation samples in the current second
+    int32_t m = 0;      // next sample of the results record
+    double aSU = 0, aSS = 0;
+
+    std::unique_ptr<TProgressWindow> progress = EngineWindows().CreateProgress();
+    TMainWindowDisabler disabled;
+    progress->SetText("Computing SU and SS from EDF inputfile");
+    TShownProgress shown(*progress);
+
+    const int32_t records = input.NumberOfRecords();
+    for (int32_t j = 0; j < records; ++j) {
+        ReadInputRecord(input, j);
+        EngineWindows().ProcessMessages();
+        if (progress->Cancelled()) return false;
+        progress->SetPosition(static_cast<int>(std::nearbyint(double(j) / records * 100)));
+
+        int32_t b = 0;
+        for (int32_t s = 0; s < ISC.SamplesPerRecord; ++s) {
+            if (k == N) {
+                int64_t v = int64_t{in[ISC.RecordOffset + s]} - ISC.DigitalZero;
+                if (v > kClip) v = kClip;
+                if (v < -kClip) v = -kClip;
+                SP.InBlock[b++] = static_cast<int16_t>(v);
+                k = 1;
+            } else {
+                ++k;
+            }
+        }
+        SP.DueFilter->Filter(SP.InBlock.data(), SP.DueOut.data(), 0, b - 1, -1);
+        SP.SeFilter->Filter(SP.InBlock.data(), SP.SeOut.data(), 0, b - 1, -1);
+
+        for (int32_t i = 0; i < b; ++i) {
+            const double due = SP.DueOut[i], se = SP.SeOut[i];
+            aSU += due * se;
+            aSS += se * se;
+            T += SP.SampleInterval;
+            ++n;
+            bool complete = false;
+            if (wholeSeconds) {
+                if (n == SP.SamplesPerSecond) {
+                    complete = true;
+                    n = 0;
+                    T = 0;
+                }
+            } else if (T >= 1.0L) {
+                complete = true;
+                const double covered = static_cast<double>(n * SP.SampleInterval);
+                aSU /= covered;
+                aSS /= covered;
+                n = 0;
+                T -= 1.0L;
+            }
+            if (!complete) continue;
+            aSU = aSU * SP.SUScale;
+            aSS = aSS * SP.SSScale;
+            out[results::kSU * kSamplesPerRecord + m] = static_cast<int16_t>(
+                LogFloatEncode(aSU, results::kLogFloatY0, results::kLogFloatA));
+            out[results::kSS * kSamplesPerRecord + m] = static_cast<int16_t>(
+                LogFloatEncode(aSS, results::kLogFloatY0, results::kLogFloatA));
+            if (++m == kSamplesPerRecord) {
+                output.WriteRecord(output.NumberOfRecords());
+                m = 0;
+            }
+            aSU = aSS = 0;
+        }
+    }
+    if (m > 0) {
+        for (int signal : {results::kSU, results::kSS})
+            std::fill(out.begin() + signal * kSamplesPerRecord + m,
+                      out.begin() + (signal + 1) * kSamplesPerRecord, int16_t{0});
+        output.WriteRecord(output.NumberOfRecords());
+    }
+    return true;
+}
+
+// ---- The stage ---------------------------------------------------------------------------------
+
+bool ComputeSuSs(TSUSSParameters& SP, const TAnalysisParam& AP, const TInputSignalChar& ISC) {
+    if (IsSameFile(AP.OutputFileName, AP.InputFileName)) {
+        ReportMessage("The results file " + AP.OutputFileName +
+                      " is the input file; choose another results file name");
+        return false;
+    }
+    TEDFFile input;
+    input.SetFileName(AP.InputFileName);
+    input.SetReadOnly(true);
+    input.SetStrictChecking(false);
+    input.SetActive(true);
+
+    if (!PrepareSuSsParameters(SP, AP, ISC, input.FileInfo().RecordDuration())) return false;
+    TStageResources release(SP);
+    const size_t blockLength = BlockLength(ISC.SamplesPerRecord, AP.UndersamplingFactor);
+    SP.InBlock.assign(blockLength, 0);
+    SP.DueOut.assign(blockLength, 0.0);
+    SP.SeOut.assign(blockLength, 0.0);
+    ConfigureDueFilter(SP, AP);
+    ConfigureSeFilter(SP, AP);
+
+    if (!CreateResultsFile(input, AP, ISC, SP)) {
+        ReportMessage("Error creating EDF outputfile");
+        return false;
+    }
+    TEDFFile output;
+    OpenResultsFile(output, AP.OutputFileName);
+    if (!ReduceSuSs(input, output, AP, ISC, SP)) {
+        ReportMessage("Error during SU/SS reduction");
+        return false;
+    }
+    output.Close();  // writes the record count; a write error raises here, never lost
+    input.Close();
+    return true;
+}
+
+}  // namespace vantrel
