@@ -68,21 +68,21 @@ struct TSUSSParameters {
     std::vector<double> SeOut;       // SE filter output for InBlock
     std::unique_ptr<TCustomFilter> DueFilter;
     std::unique_ptr<TCustomFilter> SeFilter;
-    double SUScale = 0;              // sqrt(2) / 32767
-    double SSScale = 0;              // SUScale x 25 x SampleInterval
-    double PhysScale = 0;            // DigitalGain^2 x 8 x 200 x SUScale
+    double SUScale = 0;    // sqrt(2) / 32767
+    double SSScale = 0;    // SUScale x 25 x SampleInterval
+    double PhysScale = 0;  // DigitalGain^2 x 8 x 200 x SUScale
 };
 
 // ---------------------------------------------------------------------------------------------
 // Engine settings: process-wide, with defaults; only the command line changes them.
 
-extern int32_t XPiBPlus;            // HF artifact threshold in units of piB (default 9)
-extern int32_t XPiBMinus;           // LF artifact threshold (default -9)
-extern int32_t XPiBZero;            // missing-signal threshold (default 10)
-extern double IIRBackpolate;        // backpolate value of the SE filter (default 0.5)
-extern std::string DUEFilterName;   // factory name of the DU/E filter: DUE, DUE1987, DUE2007
-extern int32_t MatchCurveThreads;   // threads for piB's match curve; 0 = one per core
-void ResetEngineSettings();         // back to the defaults (tests)
+extern int32_t XPiBPlus;           // HF artifact threshold in units of piB (default 9)
+extern int32_t XPiBMinus;          // LF artifact threshold (default -9)
+extern int32_t XPiBZero;           // missing-signal threshold (default 10)
+extern double IIRBackpolate;       // backpolate value of the SE filter (default 0.5)
+extern std::string DUEFilterName;  // factory name of the DU/E filter: DUE, DUE1987, DUE2007
+extern int32_t MatchCurveThreads;  // threads for piB's match curve; 0 = one per core
+void ResetEngineSettings();        // back to the defaults (tests)
 
 // ---------------------------------------------------------------------------------------------
 // The windows, as the engine sees them
@@ -108,7 +108,7 @@ class TProgressWindow {
     virtual ~TProgressWindow() = default;
     virtual void SetText(const std::string& text) = 0;
     virtual void SetPosition(int percent) = 0;  // 0 .. 100
-    virtual bool Cancelled() const = 0;          // set by Cancel, never reset
+    virtual bool Cancelled() const = 0;         // set by Cancel, never reset
     virtual void Show() = 0;
     virtual void Hide() = 0;
 };
@@ -221,15 +221,27 @@ inline constexpr double kRecordDuration = 1800.0;
 inline constexpr double kLogFloatY0 = 0.0001;
 inline constexpr double kLogFloatA = 0.001;
 enum Signal : int {
-    kSU = 0, kSS = 1, kSUPlus = 2, kSUMinus = 3, kSSPlus = 4, kSSMinus = 5, kSSP = 6, kSS0 = 7,
-    kHFArtifact = 8, kLFArtifact = 9, kMissingSignal = 10, kMC = 11, kMCJump = 12, kMCEvent = 13
+    kSU = 0,
+    kSS = 1,
+    kSUPlus = 2,
+    kSUMinus = 3,
+    kSSPlus = 4,
+    kSSMinus = 5,
+    kSSP = 6,
+    kSS0 = 7,
+    kHFArtifact = 8,
+    kLFArtifact = 9,
+    kMissingSignal = 10,
+    kMC = 11,
+    kMCJump = 12,
+    kMCEvent = 13
 };
 }  // namespace results
 
 // The header texts of the results file, all in one place.
-std::string DimText(double F0);                                // "at %.1fHz"
+std::string DimText(double F0);  // "at %.1fHz"
 std::string Transducer0Text(double FCompute, double Fc, double F0, double B);
-std::string LogFloatText(const std::string& dim);              // exactly 80 characters
+std::string LogFloatText(const std::string& dim);  // exactly 80 characters
 std::string SmoothText(const std::string& transducer, double SmootherRate);
 std::string RecordingText(double F0, int32_t SignalIndex, const std::string& label,
                           const std::string& inputFileName);  // cut to 80 characters
@@ -278,6 +290,31 @@ bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
                 const TInputSignalChar& ISC, TSUSSParameters& SP);
 
 bool DetectPiB(const TAnalysisParam& AP, TInputSignalChar& ISC);
+
+// The pieces of piB detection, on their own for tests and benchmarks.
+namespace pib {
+inline constexpr int32_t kBinOffset = 2000;  // bin = code + 2000: codes -2000 .. 30000
+inline constexpr int32_t kBins = 32001;
+inline constexpr int32_t kHalfWidth = 91;         // K = ln(1.2) / 0.001 / 2 truncated; 2K + 1 bins
+inline constexpr int32_t kMatchingLength = 6000;  // samples 0 .. 5999
+inline constexpr int32_t kShifts = kBins - kMatchingLength + 1;  // 26002 shifts s = 0 .. 26001
+extern const char* const kMatchingExpression;                    // the function of x
+}  // namespace pib
+// The moving sum of the histogram over 2K + 1 bins; the K bins at either end stay 0. A sum
+// beyond the int32 range is held at 2147483647.
+std::vector<int32_t> SmoothHistogram(const std::vector<int32_t>& histogram);
+// The matching function evaluated at x = l / 5999 x 3 x pi - 2 pi for l = 1 .. 5998 (long
+// double); samples 0 and 5999 are 0.
+std::vector<double> MatchingFunction();
+// The first index in 0 .. last whose value is strictly greater than 0 and than every earlier
+// value; -1 when no value is positive.
+int32_t FirstMaximum(const std::vector<double>& values, int32_t last);
+// The match curve: 32001 entries, entry peak + s (s = 0 .. 26001) holding the sum over
+// m = 0 .. 5998 of smoothed[s + m] x matching[m], accumulated in order in long double and
+// stored as double; every other entry 0. The shifts are spread over `threads` threads (0: one
+// per core); every shift's sum is the same whatever the number of threads.
+std::vector<double> MatchCurve(const std::vector<int32_t>& smoothed,
+                               const std::vector<double>& matching, int32_t peak, int32_t threads);
 
 bool MC_Smooth(const TAnalysisParam& AP, uint8_t Option, int32_t XPiBPlus, int32_t XPiBMinus,
                int32_t XPiBZero, int32_t ArtifactSpread, double MCgain, double MCEventLimit,

@@ -1,0 +1,128 @@
+// Results files for the stage tests: written directly with given codes (so that a test can
+// state SU, SS and any other signal second by second), read back, and compared byte for byte.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "analysis/uVantrel4.h"
+#include "support/uMath.h"
+
+namespace vantrel::testing {
+
+// A fresh directory for one test, removed with everything in it afterwards.
+class TScratchDir {
+  public:
+    TScratchDir() {
+        std::string pattern = std::filesystem::temp_directory_path() / "vantrel-stage-XXXXXX";
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        FPath = pattern;
+    }
+    ~TScratchDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(FPath, ec);
+    }
+    TScratchDir(const TScratchDir&) = delete;
+    TScratchDir& operator=(const TScratchDir&) = delete;
+    std::string File(const std::string& name) const { return (FPath / name).string(); }
+
+  private:
+    std::filesystem::path FPath;
+};
+
+// The log-float code of a value and the value of a code, as the results file holds them.
+inline int Code(long double x) {
+    return LogFloatEncode(static_cast<double>(x), results::kLogFloatY0, results::kLogFloatA);
+}
+inline long double Decoded(int code) {
+    return LogFloatDecode(static_cast<int32_t>(code), results::kLogFloatY0, results::kLogFloatA);
+}
+
+// Codes of some signals, second by second from 0; missing seconds and signals are 0.
+using TSignalCodes = std::map<int, std::vector<int16_t>>;
+
+// Writes a results file of `records` records of 14 signals x 1800 seconds.
+inline void WriteResultsFile(const std::string& path, const TSignalCodes& codes, int records = 1) {
+    TEDFFile file;
+    file.SetFileName(path);
+    file.CreateNew(results::kSignals, true);
+    TCustomEDFFileInfo& info = file.FileInfo();
+    info.SetPatient("X X X X");
+    info.SetRecording("Startdate X X X X");
+    info.SetStartDateTime(36526.5);
+    info.SetRecordDuration(results::kRecordDuration);
+    file.WriteHeader();
+    for (int k = 0; k < results::kSignals; ++k) {
+        TCustomEDFSignalInfo& s = file.Signal(k);
+        s.SetLabel("S" + std::to_string(k));
+        s.SetTransducer("");
+        s.SetPhysicalDimension("Filtered");
+        s.SetPhysicalMinimum(-32767);
+        s.SetPhysicalMaximum(32767);
+        s.SetDigitalMinimum(-32767);
+        s.SetDigitalMaximum(32767);
+        s.SetPrefiltering("");
+        s.SetSamplesPerRecord(results::kSamplesPerRecord);
+        s.SetReserved("");
+    }
+    file.WriteHeader();
+    ASSERT_TRUE(file.IsOpen());
+    TDynSmallIntArray& buffer = file.GetRecordBuffer();
+    for (int r = 0; r < records; ++r) {
+        std::fill(buffer.begin(), buffer.end(), 0);
+        for (const auto& [signal, values] : codes)
+            for (int k = 0; k < results::kSamplesPerRecord; ++k) {
+                const size_t t = static_cast<size_t>(r) * results::kSamplesPerRecord + k;
+                if (t < values.size()) buffer[signal * results::kSamplesPerRecord + k] = values[t];
+            }
+        file.WriteRecord(file.NumberOfRecords());
+    }
+}
+
+// Every second of one signal.
+inline std::vector<int16_t> ReadSignal(const std::string& path, int signal) {
+    TEDFFile file;
+    file.SetFileName(path);
+    file.SetReadOnly(true);
+    file.SetActive(true);
+    std::vector<int16_t> values;
+    const int32_t offset = file.Signal(signal).SampleOffset();
+    for (int32_t r = 0; r < file.NumberOfRecords(); ++r) {
+        file.ReadRecord(r);
+        const TDynSmallIntArray& buffer = file.GetRecordBuffer();
+        values.insert(values.end(), buffer.begin() + offset,
+                      buffer.begin() + offset + results::kSamplesPerRecord);
+    }
+    return values;
+}
+
+inline std::string FileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The analysis parameters of a stage test on a results file.
+inline TAnalysisParam ResultsParams(const std::string& path, double rate = 0.01) {
+    TAnalysisParam AP;
+    AP.InputFileName = "input.edf";
+    AP.OutputFileName = path;
+    AP.F0 = 1;
+    AP.B = 1.5;
+    AP.Fc = 0.5;
+    AP.SmootherRate = rate;
+    return AP;
+}
+
+// MC_Smooth with the run's fixed arguments.
+inline bool Smooth(const TAnalysisParam& AP, uint8_t option, long double piB) {
+    return MC_Smooth(AP, option, XPiBPlus, XPiBMinus, XPiBZero, 7, 10.0, 2.0, 0.5, 1, piB);
+}
+
+}  // namespace vantrel::testing
