@@ -1,0 +1,759 @@
+// The main window: its controls and layout, the command line's target, and the handlers.
+#include "app/Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+#include "app/SplashForm.h"
+#include "app/uShellTools.h"
+#include "app/uSpinField.h"
+#include "edf/uEDF.h"
+#include "edf/uEDFTools.h"
+#include "support/uExceptions.h"
+#include "support/udStr.h"
+
+namespace vantrel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kHintMilliseconds = 10000;
+const char* const kNoValidFile = "No valid EDF file selected";
+const char* const kInputFilter = "EDF files (*.edf *.EDF *.rec *.REC);;All files (*)";
+const char* const kResultsFilter = "Corvane files (*.cvn *.CVN);;All files (*)";
+
+QString ToQ(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string FromQ(const QString& text) {
+    return text.toStdString();
+}
+
+// A header text as it can be shown: UTF-8 when its bytes are, Latin-1 otherwise.
+QString HeaderQ(const std::string& text) {
+    return QString::fromUtf8(HeaderTextForDisplay(text));
+}
+
+std::string CurrentDirectory() {
+    std::error_code ec;
+    const fs::path dir = fs::current_path(ec);
+    return ec ? std::string(".") : dir.string();
+}
+
+// A file (not a directory) of that name exists.
+bool RegularFileExists(const std::string& name) {
+    std::error_code ec;
+    return fs::exists(name, ec) && !fs::is_directory(name, ec);
+}
+
+void SetHint(QWidget* widget, const char* hint) {
+    widget->setToolTip(QObject::tr(hint));
+    widget->setToolTipDuration(kHintMilliseconds);
+}
+
+QLabel* HintLabel(const char* text, const char* hint, QWidget* parent) {
+    auto* label = new QLabel(QObject::tr(text), parent);
+    if (hint) SetHint(label, hint);
+    return label;
+}
+
+QLineEdit* NumberEdit(const char* name, const char* hint, QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    SetHint(edit, hint);
+    edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 12);
+    edit->setMaximumWidth(edit->fontMetrics().averageCharWidth() * 18);
+    return edit;
+}
+
+QPushButton* NamedButton(const char* text, const char* name, QWidget* parent) {
+    auto* button = new QPushButton(QObject::tr(text), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(true);  // Return on a focused button presses that button
+    return button;
+}
+
+}  // namespace
+
+// ---- Construction -------------------------------------------------------------------------------
+
+TMainForm::TMainForm(std::vector<std::string> args, TDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent),
+      FArgs(std::move(args)),
+      FDialogs(dialogs),
+      FEngineWindows(this, dialogs),
+      FBatchRun(HasBatchOption(FArgs)) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(tr("Vantrel version 4"));
+    BuildWindow();
+    BuildMenus();
+    ConnectHandlers();
+    FProgressList.OnAppend = [this](const std::string& line) { EchoLine(line); };
+    SetEngineWindows(&FEngineWindows);
+    RunContext().BatchMode = BatchMode();
+    RunContext().ProgressList = &FProgressList;
+}
+
+TMainForm::~TMainForm() {
+    SetEngineWindows(nullptr);
+    if (RunContext().ProgressList == &FProgressList) RunContext().ProgressList = nullptr;
+}
+
+void TMainForm::BuildWindow() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(BuildFileGroup());
+    layout->addWidget(BuildParameterGroups());
+
+    auto* progressGroup = new QGroupBox(tr("Progress"), central);
+    auto* progressLayout = new QVBoxLayout(progressGroup);
+    MemoProgress = new QPlainTextEdit(progressGroup);
+    MemoProgress->setObjectName(QStringLiteral("MemoProgress"));
+    MemoProgress->setReadOnly(true);
+    MemoProgress->setMinimumHeight(MemoProgress->fontMetrics().lineSpacing() * 6);
+    progressLayout->addWidget(MemoProgress);
+    layout->addWidget(progressGroup, 1);
+
+    auto* bottom = new QHBoxLayout;
+    StartButton = NamedButton("Start Analysis", "StartButton", central);
+    StartButton->setDefault(true);
+    CancelButton = NamedButton("Cancel", "CancelButton", central);
+    bottom->addStretch();
+    bottom->addWidget(StartButton);
+    bottom->addWidget(CancelButton);
+    layout->addLayout(bottom);
+    setCentralWidget(central);
+
+    setTabOrder(EditInFileName, SpeedButton1);
+    setTabOrder(SpeedButton1, EditSignalNr);
+    setTabOrder(EditSignalNr, EditLP);
+    setTabOrder(EditLP, EditHP);
+    setTabOrder(EditHP, EditOutFileName);
+    setTabOrder(EditOutFileName, SpeedButton2);
+    setTabOrder(SpeedButton2, EditF0);
+    setTabOrder(EditF0, EditB);
+    setTabOrder(EditB, EditFc);
+    setTabOrder(EditFc, Editrate);
+    setTabOrder(Editrate, ButtonSlowWave);
+    setTabOrder(ButtonSlowWave, ButtonAlpha);
+    setTabOrder(ButtonAlpha, ButtonSpindles);
+    setTabOrder(ButtonSpindles, MemoProgress);
+    setTabOrder(MemoProgress, StartButton);
+    setTabOrder(StartButton, CancelButton);
+}
+
+QWidget* TMainForm::BuildFileGroup() {
+    auto* group = new QGroupBox(tr("File and signal settings"));
+    auto* grid = new QGridLayout(group);
+
+    EditInFileName = new QLineEdit(group);
+    EditInFileName->setObjectName(QStringLiteral("EditInFileName"));
+    SetHint(EditInFileName, "The EDF file to be analysed");
+    EditInFileName->setMinimumWidth(EditInFileName->fontMetrics().averageCharWidth() * 56);
+    SpeedButton1 = new QToolButton(group);
+    SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+    SpeedButton1->setText(QStringLiteral("..."));
+    grid->addWidget(HintLabel("Input Filename", nullptr, group), 0, 0);
+    grid->addWidget(EditInFileName, 0, 1, 1, 2);
+    grid->addWidget(SpeedButton1, 0, 3);
+
+    EditSignalNr = new TSpinField(group);
+    EditSignalNr->setObjectName(QStringLiteral("EditSignalNr"));
+    SetHint(EditSignalNr, "The signal to be analysed");
+    EditSignalNr->setMinimumWidth(EditSignalNr->fontMetrics().averageCharWidth() * 10);
+    LabelSignalName = new QLabel(tr(kNoValidFile), group);
+    LabelSignalName->setObjectName(QStringLiteral("LabelSignalName"));
+    grid->addWidget(HintLabel("Signal number", nullptr, group), 1, 0);
+    grid->addWidget(EditSignalNr, 1, 1);
+    grid->addWidget(LabelSignalName, 1, 2, 1, 2);
+
+    auto* filters = new QGroupBox(tr("Filters that were applied to this signal"), group);
+    auto* filterGrid = new QGridLayout(filters);
+    LabelFilterSettings = new QLabel(filters);
+    LabelFilterSettings->setObjectName(QStringLiteral("LabelFilterSettings"));
+    LabelFilterSettings->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    EditLP = NumberEdit("EditLP", "The 3dB cut-off (Hz) of the lowest lowpass filter", filters);
+    EditHP = NumberEdit("EditHP", "The 3dB cut-off (Hz) of the highest highpass filter", filters);
+    filterGrid->addWidget(LabelFilterSettings, 0, 0, 1, 4);
+    filterGrid->addWidget(HintLabel("Lowest LP filter", nullptr, filters), 1, 0);
+    filterGrid->addWidget(EditLP, 1, 1);
+    filterGrid->addWidget(HintLabel("Hz", nullptr, filters), 1, 2);
+    filterGrid->addWidget(HintLabel("Highest HP filter", nullptr, filters), 2, 0);
+    filterGrid->addWidget(EditHP, 2, 1);
+    filterGrid->addWidget(HintLabel("Hz", nullptr, filters), 2, 2);
+    filterGrid->setColumnStretch(3, 1);
+    grid->addWidget(filters, 2, 0, 1, 4);
+
+    EditOutFileName = new QLineEdit(group);
+    EditOutFileName->setObjectName(QStringLiteral("EditOutFileName"));
+    SetHint(EditOutFileName, "The EDF file to hold the analysis result");
+    SpeedButton2 = new QToolButton(group);
+    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
+    SpeedButton2->setText(QStringLiteral("..."));
+    grid->addWidget(HintLabel("Output Filename", nullptr, group), 3, 0);
+    grid->addWidget(EditOutFileName, 3, 1, 1, 2);
+    grid->addWidget(SpeedButton2, 3, 3);
+    grid->setColumnStretch(2, 1);
+    return group;
+}
+
+QWidget* TMainForm::BuildParameterGroups() {
+    auto* row = new QWidget;
+    auto* rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+
+    auto* parameters = new QGroupBox(tr("Analysis parameters"), row);
+    auto* grid = new QGridLayout(parameters);
+    EditF0 =
+        NumberEdit("EditF0", "Centre frequency of physiological rhythm to be analysed", parameters);
+    EditB = NumberEdit("EditB", "Bandwidth of the analyser", parameters);
+    EditFc = NumberEdit("EditFc", "Cut-off frequency of physiological first-order lowpass filter",
+                        parameters);
+    Editrate = NumberEdit(
+        "Editrate", "The fraction of the smoother output that is updated every second", parameters);
+    struct TRow {
+        const char* Label;
+        const char* LabelHint;
+        QLineEdit* Edit;
+        const char* Unit;
+    };
+    const TRow rows[] = {
+        {"f0", "Centre frequency of physiological rhythm to be analysed", EditF0, "Hz"},
+        {"B", "Bandwidth of physiological rhythm to be analysed", EditB, "Hz"},
+        {"fc", "Cut-off frequency of physiological first-order lowpass filter", EditFc, "Hz"},
+        {"Smootherrate", "The fraction of the smoother that is updated every second", Editrate,
+         "/s"},
+    };
+    int r = 0;
+    for (const TRow& item : rows) {
+        grid->addWidget(HintLabel(item.Label, item.LabelHint, parameters), r, 0);
+        grid->addWidget(item.Edit, r, 1);
+        grid->addWidget(HintLabel(item.Unit, nullptr, parameters), r, 2);
+        ++r;
+    }
+    // The undersampling factor has no field: only the command line forces it.
+    auto* undersampling = HintLabel("Undersampling",
+                                    "The undersampling factor reduces the positive bias caused "
+                                    "by anti-aliasing or other lowpass filters",
+                                    parameters);
+    undersampling->setObjectName(QStringLiteral("LabelUndersampling"));
+    undersampling->setVisible(false);
+    undersampling->setEnabled(false);
+    grid->addWidget(undersampling, r, 0);
+    grid->setColumnStretch(3, 1);
+    rowLayout->addWidget(parameters, 1);
+
+    auto* presets = new QGroupBox(tr("Set parameters to default"), row);
+    auto* presetLayout = new QVBoxLayout(presets);
+    ButtonSlowWave = NamedButton("Slow Wave", "ButtonSlowWave", presets);
+    ButtonAlpha = NamedButton("Alpha", "ButtonAlpha", presets);
+    ButtonSpindles = NamedButton("Spindles", "ButtonSpindles", presets);
+    presetLayout->addWidget(ButtonSlowWave);
+    presetLayout->addWidget(ButtonAlpha);
+    presetLayout->addWidget(ButtonSpindles);
+    presetLayout->addStretch();
+    rowLayout->addWidget(presets);
+    return row;
+}
+
+void TMainForm::BuildMenus() {
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    QAction* exit = file->addAction(tr("E&xit"));
+    exit->setObjectName(QStringLiteral("Exit1"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    QAction* about = help->addAction(tr("&About..."));
+    about->setObjectName(QStringLiteral("About1"));
+    connect(about, &QAction::triggered, this, [this] { Guarded([this] { About1Click(); }); });
+}
+
+void TMainForm::ConnectHandlers() {
+    connect(SpeedButton1, &QToolButton::clicked, this,
+            [this] { Guarded([this] { SpeedButton1Click(); }); });
+    connect(SpeedButton2, &QToolButton::clicked, this,
+            [this] { Guarded([this] { SpeedButton2Click(); }); });
+    connect(EditInFileName, &QLineEdit::textChanged, this,
+            [this] { Guarded([this] { EditInFileNameChange(); }); });
+    connect(EditSignalNr, &TSpinField::TextChanged, this,
+            [this] { Guarded([this] { EditSignalNrChange(); }); });
+    connect(EditOutFileName, &QLineEdit::editingFinished, this,
+            [this] { Guarded([this] { EditOutFileNameExit(); }); });
+    connect(ButtonSlowWave, &QPushButton::clicked, this, [this] { ButtonSlowWaveClick(); });
+    connect(ButtonAlpha, &QPushButton::clicked, this, [this] { ButtonAlphaClick(); });
+    connect(ButtonSpindles, &QPushButton::clicked, this, [this] { ButtonAlphaClick(); });
+    connect(StartButton, &QPushButton::clicked, this,
+            [this] { Guarded([this] { StartButtonClick(); }); });
+    connect(CancelButton, &QPushButton::clicked, this, &QWidget::close);
+}
+
+// ---- Errors and the end of the program ----------------------------------------------------------
+
+template <typename Handler>
+void TMainForm::Guarded(Handler handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        GeneralErrorReport(e.what());
+    }
+}
+
+void TMainForm::GeneralErrorReport(const std::string& text) {
+    if (BatchMode()) {
+        AppendLine(text);
+        Finish(kExitFailed, true);
+    } else {
+        FDialogs.Error(this, ToQ(text));
+    }
+}
+
+void TMainForm::EchoLine(const std::string& line) {
+    MemoProgress->appendPlainText(ToQ(line));
+    if (BatchMode()) {
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fputc('\n', stderr);
+        std::fflush(stderr);
+    }
+}
+
+void TMainForm::Finish(int exitCode, bool writeLog) {
+    if (FFinished) return;
+    FFinished = true;
+    if (BatchMode() && writeLog && !FProgressList.Lines().empty()) {
+        std::string error;
+        const std::string log = BatchLogFileName(OutputFileText(), CurrentDirectory());
+        if (!WriteBatchLog(FProgressList.Lines(), log, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());  // the lines were echoed already
+            exitCode = kExitFailed;
+        }
+    }
+    FExitCode = exitCode;
+    close();
+    QCoreApplication::exit(exitCode);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (FRunning)
+        event->ignore();  // during a run only the progress window's Cancel acts
+    else
+        event->accept();
+}
+
+void TMainForm::keyPressEvent(QKeyEvent* event) {
+    // Start is the default button: Return in a field presses it.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        StartButton->isEnabled() && centralWidget()->isEnabled()) {
+        StartButton->click();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+// ---- The command line ---------------------------------------------------------------------------
+
+void TMainForm::FirstIdle() {
+    TParseOutcome outcome = TParseOutcome::Completed;
+    try {
+        outcome = ParseCommandLine(FArgs, *this, FOptions);
+    } catch (const std::exception& e) {
+        GeneralErrorReport(e.what());  // no run starts; a batch run ends with its log
+        return;
+    }
+    RunContext().BatchMode = BatchMode();
+    if (outcome == TParseOutcome::Usage) {
+        ShowUsage();
+        Finish(kExitUsage, false);
+        return;
+    }
+    if (isVisible()) repaint();
+    if (!BatchMode()) return;
+    Guarded([this] { StartButtonClick(); });
+    if (!FFinished) Finish(kExitFailed, true);  // a batch run always ends here
+}
+
+void TMainForm::ShowUsage() {
+    std::fputs((UsageText() + "\n").c_str(), stdout);
+    std::fflush(stdout);
+    if (!BatchMode()) FDialogs.Information(this, windowTitle(), ToQ(UsageText()));
+}
+
+void TMainForm::SetField(TCommandField field, const std::string& text) {
+    const QString value = ToQ(text);
+    auto setSilently = [&value](QLineEdit* edit) {
+        const QSignalBlocker blocker(edit);
+        edit->setText(value);
+    };
+    switch (field) {
+        case TCommandField::InputFile:
+            setSilently(EditInFileName);
+            EditInFileNameChange();
+            break;
+        case TCommandField::SignalNumber:
+            EditSignalNr->SetTextSilently(value);
+            EditSignalNrChange();
+            break;
+        case TCommandField::OutputFile:
+            setSilently(EditOutFileName);
+            EditOutFileNameExit();
+            break;
+        case TCommandField::F0:
+            setSilently(EditF0);
+            break;
+        case TCommandField::B:
+            setSilently(EditB);
+            break;
+        case TCommandField::Fc:
+            setSilently(EditFc);
+            break;
+        case TCommandField::Rate:
+            setSilently(Editrate);
+            break;
+        case TCommandField::LP:
+            setSilently(EditLP);
+            break;
+        case TCommandField::HP:
+            setSilently(EditHP);
+            break;
+    }
+}
+
+void TMainForm::AppendLine(const std::string& line) {
+    FProgressList.Append(line);
+}
+
+// ---- Browsing files and signals -----------------------------------------------------------------
+
+std::string TMainForm::InputFileText() const {
+    return FromQ(EditInFileName->text());
+}
+
+std::string TMainForm::OutputFileText() const {
+    return FromQ(EditOutFileName->text());
+}
+
+void TMainForm::SpeedButton1Click() {
+    const QString name = FDialogs.ChooseFile(this, EditInFileName->text(), tr(kInputFilter), true);
+    if (!name.isEmpty()) EditInFileName->setText(name);
+}
+
+void TMainForm::SpeedButton2Click() {
+    const QString name =
+        FDialogs.ChooseFile(this, EditOutFileName->text(), tr(kResultsFilter), false);
+    if (!name.isEmpty()) EditOutFileName->setText(name);
+}
+
+void TMainForm::EditInFileNameChange() {
+    const std::string name = InputFileText();
+    if (!RegularFileExists(name)) return;  // typing on: the labels keep their text
+    TEDFFile file;
+    file.SetFileName(name);
+    file.SetReadOnly(true);
+    file.SetStrictChecking(false);
+    file.SetActive(true);  // an error here reaches the general error report
+    if (file.IsValid()) {
+        EditSignalNr->SetMaximum(file.SignalCount());
+        EditSignalNr->setEnabled(true);
+        file.SetActive(false);
+        EditSignalNrChange();
+    } else {
+        EditSignalNr->setEnabled(false);
+        EditSignalNr->SetMaximum(32767);
+        // Not the previous file's signal: say that this one cannot be used.
+        LabelSignalName->setText(tr(kNoValidFile));
+        LabelFilterSettings->clear();
+    }
+}
+
+void TMainForm::EditSignalNrChange() {
+    const std::string text = FromQ(EditSignalNr->Text());
+    if (text.empty()) {
+        LabelSignalName->clear();
+        LabelFilterSettings->clear();
+        return;
+    }
+    bool valid = false;
+    try {
+        valid = IsValidEDFFile(InputFileText(), false);
+    } catch (const std::exception&) {
+        valid = false;  // a file that cannot be opened is no valid EDF file
+    }
+    if (!valid) {
+        LabelSignalName->setText(tr(kNoValidFile));
+        LabelFilterSettings->clear();
+        return;
+    }
+    if (!IsInt32Text(text)) throw EConvertError("'" + text + "' is not a valid integer value");
+    const int32_t n = StrToInt32Or0(text);
+    try {
+        TEDFFile file;
+        file.SetFileName(InputFileText());
+        file.SetReadOnly(true);
+        file.SetStrictChecking(false);
+        file.SetActive(true);
+        const int32_t ns = file.SignalCount();
+        EditSignalNr->SetMaximum(ns);
+        if (n <= 0 || n > ns) {
+            LabelSignalName->setText(tr("SignalNumber out of range (1..%1)").arg(ns));
+            LabelFilterSettings->clear();
+            return;
+        }
+        const TCustomEDFSignalInfo& signal = file.Signal(n - 1);
+        FSampleFrequency =
+            static_cast<double>(signal.SamplesPerRecord() / file.FileInfo().RecordDuration());
+        LabelSignalName->setText(
+            QStringLiteral("%1 (%2Hz)")
+                .arg(HeaderQ(Trim(signal.Label())), ToQ(FloatToStr(FSampleFrequency))));
+        LabelFilterSettings->setText(HeaderQ(Trim(signal.GetPrefiltering())));
+        FillFiltersFromPrefilter(signal.GetPrefiltering());
+    } catch (const std::exception&) {
+        // The file went away or its header cannot be read: the labels keep what they showed.
+    }
+}
+
+void TMainForm::FillFiltersFromPrefilter(const std::string& prefiltering) {
+    const TPrefilterValues values = FiltersFromPrefilter(prefiltering);
+    EditLP->setText(ToQ(values.LP));
+    EditHP->setText(ToQ(values.HP));
+}
+
+void TMainForm::EditOutFileNameExit() {
+    const std::string completed = CompleteOutputFileName(OutputFileText(), CurrentDirectory());
+    if (completed == OutputFileText()) return;
+    const QSignalBlocker blocker(EditOutFileName);
+    EditOutFileName->setText(ToQ(completed));
+}
+
+// ---- Presets --------------------------------------------------------------------------------
+
+void TMainForm::ButtonSlowWaveClick() {
+    EditF0->setText(ToQ(FloatToStr(1)));
+    EditB->setText(ToQ(FloatToStr(1.5)));
+    EditFc->setText(ToQ(FloatToStr(1.8)));
+    Editrate->setText(ToQ(FloatToStr(0.01666)));
+    StartButton->setFocus();
+}
+
+void TMainForm::ButtonAlphaClick() {
+    EditF0->clear();
+    EditB->setText(ToQ(FloatToStr(3.5)));
+    EditFc->setText(ToQ(FloatToStr(1.8)));
+    Editrate->clear();
+    EditF0->setFocus();
+}
+
+void TMainForm::About1Click() {
+    TMySplashForm about(TMySplashForm::TMode::About, this);
+    about.exec();
+}
+
+// ---- Start ----------------------------------------------------------------------------------
+
+void TMainForm::FocusField(TParameterField field) {
+    QWidget* widget = nullptr;
+    switch (field) {
+        case TParameterField::InputFile:
+            widget = EditInFileName;
+            break;
+        case TParameterField::OutputFile:
+            widget = EditOutFileName;
+            break;
+        case TParameterField::SignalNumber:
+            widget = EditSignalNr;
+            break;
+        case TParameterField::LP:
+            widget = EditLP;
+            break;
+        case TParameterField::HP:
+            widget = EditHP;
+            break;
+        case TParameterField::F0:
+            widget = EditF0;
+            break;
+        case TParameterField::B:
+            widget = EditB;
+            break;
+        case TParameterField::Fc:
+            widget = EditFc;
+            break;
+        case TParameterField::Rate:
+            widget = Editrate;
+            break;
+        case TParameterField::None:
+            return;
+    }
+    if (!isActiveWindow()) activateWindow();
+    widget->setFocus();
+}
+
+bool TMainForm::CheckParameters() {
+    TParameterFields fields;
+    fields.InputFileName = InputFileText();
+    fields.OutputFileName = OutputFileText();
+    fields.SignalNumber = FromQ(EditSignalNr->Text());
+    fields.LP = FromQ(EditLP->text());
+    fields.HP = FromQ(EditHP->text());
+    fields.F0 = FromQ(EditF0->text());
+    fields.B = FromQ(EditB->text());
+    fields.Fc = FromQ(EditFc->text());
+    fields.Rate = FromQ(Editrate->text());
+    fields.SignalCount = EditSignalNr->Maximum();
+    fields.SampleFrequency = FSampleFrequency;
+    fields.UndersamplingFactor = FOptions.UndersamplingFactor;
+    const TParameterCheck check = CheckParameterFields(fields, BatchMode(), &FProgressList);
+    if (!check.Ok) {
+        if (!BatchMode()) {
+            if (!check.FieldMessage.empty()) FDialogs.Error(this, ToQ(check.FieldMessage));
+            FocusField(check.Focus);
+        }
+        return false;
+    }
+    FLP = check.LP;
+    FHP = check.HP;
+    FF0 = check.F0;
+    FB = check.B;
+    FFc = check.Fc;
+    FSmootherRate = check.Rate;
+    FOptions.UndersamplingFactor = check.UndersamplingFactor;
+    return true;
+}
+
+void TMainForm::Refuse(const std::string& text, QWidget* focus, bool writeLog) {
+    if (BatchMode()) {
+        AppendLine(text);
+        Finish(kExitFailed, writeLog);
+        return;
+    }
+    FDialogs.Error(this, ToQ(text));
+    if (focus) focus->setFocus();
+}
+
+bool TMainForm::RefusedBeforeStart() {
+    const std::string input = Trim(InputFileText());
+    const std::string output = Trim(OutputFileText());
+    if (!input.empty() && !output.empty()) {
+        if (SameFile(input, output)) {
+            Refuse("The results file must not be the input file", EditOutFileName);
+            return true;
+        }
+        const std::string log = BatchLogFileName(output, CurrentDirectory());
+        if (BatchMode() && (SameFile(log, input) || SameFile(log, output))) {
+            // Writing this log would damage a file of the run: the lines stay on stderr.
+            Refuse("The batch log \"" + log + "\" must not be the input file or the results file",
+                   EditOutFileName, false);
+            return true;
+        }
+        const std::string bitmap = BitmapFileName(output);
+        if (FOptions.ExportBmp && (SameFile(bitmap, input) || SameFile(bitmap, output))) {
+            Refuse("The bitmap \"" + bitmap + "\" must not be the input file or the results file",
+                   EditOutFileName);
+            return true;
+        }
+    }
+    const std::string number = Trim(FromQ(EditSignalNr->Text()));
+    if (!IsInt32Text(number)) return false;
+    try {
+        TEDFFile file;
+        file.SetFileName(InputFileText());
+        file.SetReadOnly(true);
+        file.SetStrictChecking(false);
+        file.SetActive(true);
+        const int32_t n = StrToInt32Or0(number);
+        if (!file.IsValid() || n <= 0 || n > file.SignalCount()) return false;
+        if (!IsAnnotationLabel(file.Signal(n - 1).Label())) return false;
+    } catch (const std::exception&) {
+        return false;  // the parameter check reports an unreadable input file
+    }
+    Refuse("Signal " + number + " is an EDF+ annotation signal", EditSignalNr);
+    return true;
+}
+
+void TMainForm::StartButtonClick() {
+    if (FRunning || FFinished) return;
+    if (RefusedBeforeStart()) return;
+    const std::string output = OutputFileText();
+    if (RegularFileExists(output)) {
+        if (FOptions.OverwriteOutput) {
+            std::error_code ec;
+            fs::remove(output, ec);  // the outcome is not tested: the run reports what follows
+        } else if (BatchMode()) {
+            AppendLine("Output file already exists!");
+            Finish(kExitFailed, true);
+            return;
+        } else if (FDialogs.Question(this, tr("Confirmation"),
+                                     tr("Do you want to overwrite\r\nthe output file?"), false)) {
+            std::error_code ec;
+            fs::remove(output, ec);
+        } else {
+            return;
+        }
+    }
+    if (BatchMode()) {
+        AppendLine("Analysing file \"" + InputFileText() + "\"");
+        AppendLine("Signal# " + Trim(FromQ(EditSignalNr->Text())));
+        AppendLine("Output file \"" + output + "\"");
+    }
+    if (!CheckParameters()) {
+        if (BatchMode()) {
+            AppendLine("Analysis parameters error");
+            Finish(kExitFailed, true);
+        }
+        return;
+    }
+    RunTheAnalysis();
+}
+
+void TMainForm::ApplyEngineSettings() const {
+    XPiBPlus = FOptions.XPiBPlus;
+    XPiBMinus = FOptions.XPiBMinus;
+    XPiBZero = FOptions.XPiBZero;
+    IIRBackpolate = FOptions.IIRBackpolate;
+    DUEFilterName = FOptions.DUEFilterName;
+}
+
+void TMainForm::RunTheAnalysis() {
+    ApplyEngineSettings();
+    const int32_t signalIndex = StrToInt32Or0(Trim(FromQ(EditSignalNr->Text()))) - 1;
+    bool completed = false;
+    FRunning = true;
+    try {
+        completed = RunAnalysis(InputFileText(), signalIndex, OutputFileText(), FF0, FB, FFc,
+                                FSmootherRate, FOptions.UndersamplingFactor, BatchMode(),
+                                FOptions.PrintPiB, FOptions.ExportBmp, &FProgressList);
+    } catch (const std::exception& e) {
+        FRunning = false;
+        if (BatchMode()) {
+            AppendLine(e.what());
+            Finish(kExitFailed, true);
+        } else {
+            FDialogs.Error(this, ToQ(e.what()));
+            Finish(kExitOk, false);
+        }
+        return;
+    }
+    FRunning = false;
+    if (BatchMode())
+        Finish(completed ? kExitOk : kExitFailed, true);
+    else
+        Finish(kExitOk, false);
+}
+
+}  // namespace vantrel

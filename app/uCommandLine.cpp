@@ -1,0 +1,267 @@
+// The command line of vantrel4: option forms, ParseCommandLine, the usage text, the F0 file.
+#include "app/uCommandLine.h"
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "support/udStr.h"
+
+namespace vantrel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::array<const char*, 5> kFlagOptions = {"/?", "/BATCH", "/OVERWRITE", "/PRINTPIB",
+                                                     "/BMP"};
+constexpr std::array<const char*, 8> kValueOptions = {
+    "/LP:",        "/HP:",       "/UNDERSAMPLE=",   "/XPIBPLUS=",
+    "/XPIBMINUS=", "/XPIBZERO=", "/IIRBACKPOLATE=", "/DUE="};
+
+constexpr std::size_t kF0FileReadLimit = 64 * 1024;
+
+std::string UpperAscii(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : char(c); });
+    return text;
+}
+
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+bool Contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+bool IsKnownOption(const std::string& upper) {
+    for (const char* flag : kFlagOptions)
+        if (upper == flag) return true;
+    for (const char* prefix : kValueOptions)
+        if (StartsWith(upper, prefix)) return true;
+    return false;
+}
+
+// Removes everything up to and including the first "=".
+std::string AfterEquals(const std::string& s) {
+    const std::size_t equals = s.find('=');
+    return equals == std::string::npos ? std::string() : s.substr(equals + 1);
+}
+
+std::string NormalisedNumber(const std::string& arg) {
+    return FloatToStr(StrToFloatGuess(arg, true));
+}
+
+void HandlePositional(int position, const std::string& arg, TCommandLineTarget& target) {
+    switch (position) {
+        case 1:
+            target.SetField(TCommandField::InputFile, arg);
+            break;
+        case 2:
+            target.SetField(TCommandField::SignalNumber, arg);
+            break;
+        case 3:
+            target.SetField(TCommandField::OutputFile, arg);
+            break;
+        case 4: {
+            std::error_code ec;
+            if (fs::is_regular_file(arg, ec))
+                target.SetField(TCommandField::F0, ReadF0File(arg));
+            else
+                target.SetField(TCommandField::F0, NormalisedNumber(arg));
+            break;
+        }
+        case 5:
+            target.SetField(TCommandField::B, NormalisedNumber(arg));
+            break;
+        case 6:
+            target.SetField(TCommandField::Fc, NormalisedNumber(arg));
+            break;
+        case 7:
+            target.SetField(TCommandField::Rate, NormalisedNumber(arg));
+            break;
+        default:
+            break;  // positions 8 and later mean nothing
+    }
+}
+
+// The tests of one option, one after another: a test that handles the option empties s so that
+// no later test matches.
+void HandleOption(std::string s, TCommandLineTarget& target, TCommandLineValues& values) {
+    struct TFlag {
+        const char* Option;
+        bool TCommandLineValues::*Flag;
+        const char* Line;
+    };
+    static const std::array<TFlag, 4> flags = {{
+        {"/BATCH", &TCommandLineValues::BatchMode, "--- BATCH mode ---"},
+        {"/OVERWRITE", &TCommandLineValues::OverwriteOutput, "Overwriting existing files"},
+        {"/PRINTPIB", &TCommandLineValues::PrintPiB, "Printing PiB histogram"},
+        {"/BMP", &TCommandLineValues::ExportBmp, "Exporting PiB histogram to BMP"},
+    }};
+    for (const TFlag& flag : flags) {
+        if (s == flag.Option) {
+            values.*flag.Flag = true;
+            target.AppendLine(flag.Line);
+            s.clear();
+        }
+    }
+    if (Contains(s, "/LP:")) {
+        target.SetField(TCommandField::LP, s.substr(4));
+        s.clear();
+    }
+    if (Contains(s, "/HP:")) {
+        target.SetField(TCommandField::HP, s.substr(4));
+        s.clear();
+    }
+    if (Contains(s, "/UNDERSAMPLE=")) {
+        s = AfterEquals(s);
+        if (IsInt32Text(s))
+            values.UndersamplingFactor = StrToInt32Or0(s);
+        else
+            target.AppendLine("Invalid undersample factor");
+    }
+    const std::array<std::pair<const char*, int32_t TCommandLineValues::*>, 3> thresholds = {{
+        {"/XPIBPLUS=", &TCommandLineValues::XPiBPlus},
+        {"/XPIBMINUS=", &TCommandLineValues::XPiBMinus},
+        {"/XPIBZERO=", &TCommandLineValues::XPiBZero},
+    }};
+    for (const auto& [option, member] : thresholds) {
+        if (Contains(s, option)) {
+            s = AfterEquals(s);
+            if (IsInt32Text(s)) values.*member = StrToInt32Or0(s);
+        }
+    }
+    if (Contains(s, "/IIRBACKPOLATE=")) {
+        s = AfterEquals(s);
+        double value = 0;
+        if (TryStrToFloatGuess(s, true, value))
+            values.IIRBackpolate = value;
+        else
+            target.AppendLine("Invalid IIRBackpolate value (using default = 0.5)");
+    }
+    if (Contains(s, "/DUE=")) {
+        s = AfterEquals(s);
+        if (s == "DUE" || s == "DUE1987" || s == "DUE2007")
+            values.DUEFilterName = s;
+        else
+            target.AppendLine("Unknown DU/E filter \"" + s + "\" (keeping " + values.DUEFilterName +
+                              "; use DUE, DUE1987 or DUE2007)");
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> OptionForm(const std::string& arg) {
+    std::string body;
+    bool dashed = false;
+    if (StartsWith(arg, "--")) {
+        body = arg.substr(2);
+        dashed = true;
+    } else if (StartsWith(arg, "-")) {
+        body = arg.substr(1);
+        dashed = true;
+    } else if (StartsWith(arg, "/")) {
+        body = arg.substr(1);
+    } else {
+        return std::nullopt;
+    }
+    const std::string upper = "/" + UpperAscii(body);
+    if (dashed && (upper == "/H" || upper == "/HELP")) return std::string("/?");
+    if (IsKnownOption(upper)) return upper;
+    return std::nullopt;
+}
+
+bool IsIgnoredArgument(const std::string& arg) {
+    if (!StartsWith(arg, "/") || OptionForm(arg)) return false;
+    std::error_code ec;
+    const bool isPath = arg.find('/', 1) != std::string::npos || fs::exists(arg, ec);
+    return !isPath;
+}
+
+bool HasBatchOption(const std::vector<std::string>& args) {
+    return std::any_of(args.begin(), args.end(),
+                       [](const std::string& arg) { return OptionForm(arg) == "/BATCH"; });
+}
+
+bool HasUsageOption(const std::vector<std::string>& args) {
+    return std::any_of(args.begin(), args.end(),
+                       [](const std::string& arg) { return OptionForm(arg) == "/?"; });
+}
+
+bool IsSignalListRequest(const std::vector<std::string>& args) {
+    if (args.empty()) return false;
+    const std::string upper = UpperAscii(args.front());
+    return upper == "--SIGNALS" || upper == "-SIGNALS" || upper == "/SIGNALS";
+}
+
+TParseOutcome ParseCommandLine(const std::vector<std::string>& args, TCommandLineTarget& target,
+                               TCommandLineValues& values) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const int position = static_cast<int>(i) + 1;
+        const std::optional<std::string> option = OptionForm(arg);
+        if (!option) {
+            if (!IsIgnoredArgument(arg)) HandlePositional(position, arg, target);
+            continue;
+        }
+        if (*option == "/?") return TParseOutcome::Usage;
+        HandleOption(*option, target, values);
+    }
+    return TParseOutcome::Completed;
+}
+
+std::string UsageText() {
+    static const char* const lines[] = {
+        "Program parameters:",
+        "",
+        "VANTREL4 EDFFile SignalNr OutFile F0 B Fc Rate [/OPTION]",
+        "",
+        "EDFFile  = EDF inputfile",
+        "SignalNr = signal to be analysed (1=first signal)",
+        "OutFile  = filename of results file",
+        "F0       = ",
+        "B        = ",
+        "Fc       = ",
+        "Rate     = ",
+        "",
+        "Options:",
+        "/Batch          = for batch processing, no user interaction",
+        "/Overwrite      = overwrite results file",
+        "/PrintPiB       = print PiB histogram using default printer",
+        "/BMP            = export PiB histogram to OutFile.BMP",
+        "/LP:            = set LP filter value",
+        "/HP:            = set HP filter value",
+        "/Undersample=   = force undersample value",
+        "/XPiBPlus=      = override XpiBPlus default value",
+        "/XPiBMinus=     = override XpiBMinus default value",
+        "/XPiBZero=      = override XpiBZero default value",
+        "/IIRBackpolate= = backpolate value for SE filter",
+        "/DUE=           = DU/E filter (DUE1987 or DUE2007)",
+    };
+    std::string text = lines[0];
+    for (std::size_t i = 1; i < std::size(lines); ++i)
+        text += std::string("\n") + lines[i];
+    return text;
+}
+
+std::string ReadF0File(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    if (!file) return {};
+    std::string content(kF0FileReadLimit, '\0');
+    file.read(content.data(), static_cast<std::streamsize>(content.size()));
+    content.resize(static_cast<std::size_t>(file.gcount()));
+    std::istringstream words(content);
+    std::string word;
+    while (words >> word) {
+        double value = 0;
+        if (TryStrToFloatSep(word, '.', '\0', value)) return FloatToStr(value);
+    }
+    return {};
+}
+
+}  // namespace vantrel

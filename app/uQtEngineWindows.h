@@ -1,0 +1,43 @@
+// The engine's window interface implemented with the Qt windows: error boxes and questions
+// through TDialogs, progress windows, disabling the main window, event processing, and the
+// results window. In batch mode nothing is ever shown: an error becomes a progress-list line and
+// a question is answered No.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "analysis/uVantrel4.h"
+#include "app/uDialogs.h"
+
+namespace vantrel {
+
+class TQtEngineWindows : public TEngineWindows {
+  public:
+    // owner: the main window (parent of the progress windows); disabled: what a run disables
+    // (the main window's controls and menus).
+    TQtEngineWindows(QWidget* owner, TDialogs& dialogs);
+
+    void ShowError(const std::string& text) override;
+    bool Confirm(const std::string& text) override;
+    std::unique_ptr<TProgressWindow> CreateProgress() override;
+    void SetMainWindowEnabled(bool enabled) override;
+    void ProcessMessages() override;
+    void ShowPiBHistogram(const TPiBHistogramData& data, bool print, bool exportBmp) override;
+
+  private:
+    QPointer<QWidget> FOwner;
+    TDialogs& FDialogs;
+};
+
+// The results window of the piB histogram (its own module): shows, prints and/or exports it.
+// Raises when that module is not part of the program or fails.
+void ShowResultsWindow(QWidget* owner, const TPiBHistogramData& data, bool print, bool exportBmp,
+                       bool batchMode);
+
+// Qt's event processing for the engine and for Delay: installs it (true) or removes it (false).
+void InstallMessageProcessing(bool install);
+
+}  // namespace vantrel

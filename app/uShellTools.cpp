@@ -1,0 +1,192 @@
+// Window-free helpers of the application shell.
+#include "app/uShellTools.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+
+#include "edf/uEDF.h"
+#include "support/udStr.h"
+
+namespace vantrel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return text;
+}
+
+// Position just after the last "/", 0 when there is none.
+std::size_t NamePartStart(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+std::string NormalisedAbsolute(const std::string& path) {
+    std::error_code ec;
+    fs::path absolute = fs::absolute(path, ec);
+    if (ec) absolute = path;
+    return absolute.lexically_normal().string();
+}
+
+// Length of the UTF-8 sequence that starts with byte c, 0 when c cannot start one.
+int Utf8SequenceLength(unsigned char c) {
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF) return 2;
+    if (c >= 0xE0 && c <= 0xEF) return 3;
+    if (c >= 0xF0 && c <= 0xF4) return 4;
+    return 0;
+}
+
+bool IsValidUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const int length = Utf8SequenceLength(lead);
+        if (length == 0 || i + length > text.size()) return false;
+        for (int k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        if (length > 1) {
+            const auto second = static_cast<unsigned char>(text[i + 1]);
+            // Overlong forms, surrogates and code points beyond U+10FFFF.
+            if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+                (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::string Latin1ToUtf8(const std::string& text) {
+    std::string out;
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            out += ch;
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// The trimmed number after the first keyword and before the next "HZ", or empty.
+std::string ValueAfter(const std::string& upper, const std::string& keyword) {
+    const std::size_t at = upper.find(keyword);
+    if (at == std::string::npos) return {};
+    const std::string rest = upper.substr(at + keyword.size());
+    const std::size_t hz = rest.find("HZ");
+    if (hz == std::string::npos) return {};
+    const std::string value = Trim(rest.substr(0, hz));
+    return IsFloatText(value) ? value : std::string();
+}
+
+}  // namespace
+
+std::string CompleteOutputFileName(const std::string& field, const std::string& currentDir) {
+    if (Trim(field).empty()) return {};
+    const std::size_t nameStart = NamePartStart(field);
+    std::string directory = Trim(field.substr(0, nameStart));
+    if (directory.empty()) directory = currentDir;
+    if (!fs::path(directory).is_absolute()) directory = currentDir + "/" + directory;
+    directory = fs::path(directory).lexically_normal().string();
+    if (directory.empty() || directory.back() != '/') directory += '/';
+    return directory + field.substr(nameStart);
+}
+
+std::string ChangeFileExt(const std::string& fileName, const std::string& ext) {
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos || dot < NamePartStart(fileName)) return fileName + ext;
+    return fileName.substr(0, dot) + ext;
+}
+
+std::string BatchLogFileName(const std::string& outputField, const std::string& currentDir) {
+    const std::string field = Trim(outputField);
+    if (field.empty()) return (fs::path(currentDir) / "Error.log").string();
+    return ChangeFileExt(field, ".log");
+}
+
+std::string BitmapFileName(const std::string& resultsFileName) {
+    const std::size_t nameStart = NamePartStart(resultsFileName);
+    std::string name = resultsFileName.substr(nameStart);
+    for (char& c : name)
+        if (c == '.') c = '_';
+    return resultsFileName.substr(0, nameStart) + name + ".BMP";
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return NormalisedAbsolute(a) == NormalisedAbsolute(b);
+}
+
+bool WriteBatchLog(const std::vector<std::string>& lines, const std::string& logFileName,
+                   std::string& error) {
+    std::ofstream log(logFileName, std::ios::binary | std::ios::app);
+    for (const std::string& line : lines) {
+        if (!log) break;
+        log << line << "\r\n";
+    }
+    if (log) log.flush();
+    if (log) return true;
+    error = "Cannot write the batch log \"" + logFileName + "\": " + std::strerror(errno);
+    return false;
+}
+
+std::string HeaderTextForDisplay(const std::string& text) {
+    return IsValidUtf8(text) ? text : Latin1ToUtf8(text);
+}
+
+bool IsAnnotationLabel(const std::string& label) {
+    return Trim(label) == "EDF Annotations";
+}
+
+TPrefilterValues FiltersFromPrefilter(const std::string& prefiltering) {
+    const std::string upper = UpperAscii(prefiltering);
+    TPrefilterValues values;
+    for (const char* keyword : {"LP:", "DIGITAL FIR LP AT"}) {
+        const std::string value = ValueAfter(upper, keyword);
+        if (!value.empty()) values.LP = value;
+    }
+    values.HP = ValueAfter(upper, "HP:");
+    return values;
+}
+
+bool ListSignals(const std::string& fileName, std::ostream& out, std::string& error) {
+    try {
+        TEDFFile file;
+        file.SetFileName(fileName);
+        file.SetReadOnly(true);
+        file.SetStrictChecking(false);
+        file.SetActive(true);
+        if (!file.IsValid()) {
+            error = "\"" + fileName + "\" is not an EDF file that can be read";
+            return false;
+        }
+        const long double duration = file.FileInfo().RecordDuration();
+        for (int32_t k = 0; k < file.SignalCount(); ++k) {
+            const TCustomEDFSignalInfo& signal = file.Signal(k);
+            const long double frequency = signal.SamplesPerRecord() / duration;
+            out << (k + 1) << '\t' << HeaderTextForDisplay(Trim(signal.Label())) << '\t'
+                << FloatToStr(static_cast<double>(frequency)) << " Hz\t"
+                << HeaderTextForDisplay(Trim(signal.Prefiltering())) << '\n';
+        }
+        return true;
+    } catch (const std::exception& e) {
+        error = e.what();
+        return false;
+    }
+}
+
+}  // namespace vantrel

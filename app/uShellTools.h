@@ -1,0 +1,69 @@
+// Window-free helpers of the application shell: the file names of one run (results, batch log,
+// bitmap) and whether two names are the same file, the batch log itself, reading the filters of
+// a signal from its prefiltering text, showing header texts, and the signal list of
+// "vantrel4 --signals FILE".
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace vantrel {
+
+// ---- File names -----------------------------------------------------------------------------
+
+// The output field completed to a full path when it loses focus: its directory part (trimmed),
+// or currentDir when there is none, made absolute, then a "/" and the field's file-name part.
+// "night.cvn" in /data gives "/data/night.cvn"; "../r/x.cvn" in /data/a gives "/data/r/x.cvn".
+// An empty field stays empty: there is nothing to complete.
+std::string CompleteOutputFileName(const std::string& field, const std::string& currentDir);
+
+// fileName with its extension (from the last "." of the name part) replaced by ext, or ext
+// appended when it has none: ("/d/a.b.cvn", ".log") gives "/d/a.b.log".
+std::string ChangeFileExt(const std::string& fileName, const std::string& ext);
+
+// The batch log of a run: the output field, trimmed, with the extension ".log"; "Error.log" in
+// currentDir when the field is empty.
+std::string BatchLogFileName(const std::string& outputField, const std::string& currentDir);
+
+// The bitmap of the piB histogram: every "." of the results file's name part replaced by "_",
+// ".BMP" appended, in the results file's directory ("/r/night1.edf" gives
+// "/r/night1_edf.BMP").
+std::string BitmapFileName(const std::string& resultsFileName);
+
+// The two names denote the same file: device and inode when both exist (any path, any link),
+// the normalised absolute paths otherwise.
+bool SameFile(const std::string& a, const std::string& b);
+
+// Appends the lines to the log file (created when missing), each ended by CR LF. False with a
+// message naming the file and the system's reason when it cannot be written.
+bool WriteBatchLog(const std::vector<std::string>& lines, const std::string& logFileName,
+                   std::string& error);
+
+// ---- Header texts -----------------------------------------------------------------------------
+
+// A header text as UTF-8 for showing it: unchanged when its bytes are valid UTF-8, otherwise
+// read as Latin-1 (every byte one character). The file's bytes themselves are never changed.
+std::string HeaderTextForDisplay(const std::string& text);
+
+// A signal of an EDF+ file that holds annotations, not samples ("EDF Annotations").
+bool IsAnnotationLabel(const std::string& label);
+
+// The lowest low-pass and highest high-pass found in a prefiltering text: after "LP:" or
+// "DIGITAL FIR LP AT" (the latter wins) and after "HP:", up to "HZ" (any letter case), when
+// that is a number. "HP:0.5Hz LP:70Hz" gives LP "70" and HP "0.5"; a value without "Hz" is not
+// taken. Empty texts for what was not found.
+struct TPrefilterValues {
+    std::string LP;  // Hz, as written in the header
+    std::string HP;  // Hz, as written in the header
+};
+TPrefilterValues FiltersFromPrefilter(const std::string& prefiltering);
+
+// ---- Signal list --------------------------------------------------------------------------
+
+// Writes one line per signal of the recording: number (1 = first), label, sample frequency and
+// prefiltering, tab-separated. False with a message when the file is no EDF file that can be
+// read.
+bool ListSignals(const std::string& fileName, std::ostream& out, std::string& error);
+
+}  // namespace vantrel

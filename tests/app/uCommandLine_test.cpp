@@ -1,0 +1,145 @@
+// The command line without windows: what each argument list writes into the fields, which lines
+// it appends and which values it sets.
+#include "app/uCommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/uExceptions.h"
+
+namespace {
+
+using vantrel::TCommandField;
+using vantrel::TCommandLineValues;
+
+const char* FieldName(TCommandField field) {
+    static const char* const names[] = {"In", "Sig", "Out", "F0", "B", "Fc", "Rate", "LP", "HP"};
+    return names[static_cast<int>(field)];
+}
+
+// Records every field write and line as "Field=text" or "+line".
+class RecordingTarget : public vantrel::TCommandLineTarget {
+  public:
+    void SetField(TCommandField field, const std::string& text) override {
+        Events.push_back(std::string(FieldName(field)) + "=" + text);
+    }
+    void AppendLine(const std::string& line) override { Events.push_back("+" + line); }
+    std::vector<std::string> Events;
+};
+
+struct ParseCase {
+    std::vector<std::string> Args;
+    std::vector<std::string> Events;
+    std::string Error;  // the conversion error that ends the parsing, if any
+};
+
+TEST(CommandLine, HandlesEachArgumentByPositionAndOption) {
+    const std::vector<ParseCase> cases = {
+        {{}, {}, ""},
+        {{"in.edf", "2", "out.cvn", "1", "1,5", "1.80", "0.016660", "/BATCH", "/OVERWRITE"},
+         {"In=in.edf", "Sig=2", "Out=out.cvn", "F0=1", "B=1.5", "Fc=1.8", "Rate=0.01666",
+          "+--- BATCH mode ---", "+Overwriting existing files"},
+         ""},
+        // An option in positions 1 to 7 takes the position away: the file lands in Sig.
+        {{"/batch", "in.edf", "1", "out.cvn"},
+         {"+--- BATCH mode ---", "Sig=in.edf", "Out=1"},
+         "'out.cvn' is not a valid floating point value"},
+        {{"a", "1", "o", "1", "1", "1", "1", "extra", "/PrintPiB", "/bmp"},
+         {"In=a", "Sig=1", "Out=o", "F0=1", "B=1", "Fc=1", "Rate=1", "+Printing PiB histogram",
+          "+Exporting PiB histogram to BMP"},
+         ""},
+        {{"a", "1", "o", "x1", "/BATCH"},
+         {"In=a", "Sig=1", "Out=o"},
+         "'x1' is not a valid floating point value"},
+        {{"/LP:35", "/hp:0.5"}, {"LP=35", "HP=0.5"}, ""},
+        {{"/UNDERSAMPLE=abc", "/IIRBACKPOLATE=x", "/DUE=FOO"},
+         {"+Invalid undersample factor", "+Invalid IIRBackpolate value (using default = 0.5)",
+          "+Unknown DU/E filter \"FOO\" (keeping DUE; use DUE, DUE1987 or DUE2007)"},
+         ""},
+        // Linux: "-" and "--" forms; a "/" word that is no option and no path is ignored but
+        // keeps its position; a path with a further "/" and a negative number are positional.
+        {{"/data/in.edf", "/nosuchoption", "--overwrite", "-5", "--lp:35", "-BATCH"},
+         {"In=/data/in.edf", "+Overwriting existing files", "F0=-5", "LP=35",
+          "+--- BATCH mode ---"},
+         ""},
+        {{"/tmp", "1"}, {"In=/tmp", "Sig=1"}, ""},
+    };
+    for (const ParseCase& c : cases) {
+        RecordingTarget target;
+        TCommandLineValues values;
+        std::string error;
+        try {
+            EXPECT_EQ(vantrel::ParseCommandLine(c.Args, target, values),
+                      vantrel::TParseOutcome::Completed);
+        } catch (const vantrel::EConvertError& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(target.Events, c.Events) << c.Args.size() << " args";
+        EXPECT_EQ(error, c.Error);
+    }
+}
+
+TEST(CommandLine, SetsFlagsAndEngineSettings) {
+    RecordingTarget target;
+    TCommandLineValues values;
+    vantrel::ParseCommandLine({"/Batch", "/OVERWRITE", "/printpib", "/BMP", "/UNDERSAMPLE= 3 ",
+                               "/XPIBPLUS=1.5", "/XPIBMINUS=-5", "/XPIBZERO=12",
+                               "/IIRBACKPOLATE=0,3", "/IIRBACKPOLATE=bad", "/DUE=due2007"},
+                              target, values);
+    EXPECT_TRUE(values.BatchMode && values.OverwriteOutput && values.PrintPiB && values.ExportBmp);
+    EXPECT_EQ(values.UndersamplingFactor, 3);
+    EXPECT_EQ(values.XPiBPlus, 9);  // a non-integer is ignored without a message
+    EXPECT_EQ(values.XPiBMinus, -5);
+    EXPECT_EQ(values.XPiBZero, 12);
+    EXPECT_EQ(values.IIRBackpolate, 0.3);  // the later bad value keeps it, with a warning
+    EXPECT_EQ(values.DUEFilterName, "DUE2007");
+
+    vantrel::ParseCommandLine({"/UNDERSAMPLE=0"}, target, values);
+    EXPECT_EQ(values.UndersamplingFactor, 0);  // 0 restores the automatic choice
+}
+
+TEST(CommandLine, UsageAndBatchAreFoundWherever) {
+    const std::vector<std::string> help = {"a", "/?", "/BATCH"};
+    RecordingTarget target;
+    TCommandLineValues values;
+    EXPECT_EQ(vantrel::ParseCommandLine(help, target, values), vantrel::TParseOutcome::Usage);
+    EXPECT_FALSE(values.BatchMode);  // later arguments are not looked at
+    EXPECT_TRUE(vantrel::HasBatchOption(help));
+    for (const char* arg : {"/?", "-h", "--help", "--?"})
+        EXPECT_TRUE(vantrel::HasUsageOption({arg})) << arg;
+    EXPECT_FALSE(vantrel::HasUsageOption({"/h"}));  // could be a path
+    EXPECT_FALSE(vantrel::HasBatchOption({"in.edf", "/BATCHES", "batch"}));
+    EXPECT_TRUE(vantrel::IsSignalListRequest({"--signals", "x.edf"}));
+    EXPECT_TRUE(vantrel::IsSignalListRequest({"/SIGNALS"}));
+    EXPECT_FALSE(vantrel::IsSignalListRequest({"x.edf", "--signals"}));
+
+    const std::string usage = vantrel::UsageText();
+    EXPECT_EQ(usage.substr(0, 21), "Program parameters:\n\n");
+    EXPECT_NE(usage.find("\nF0       = \nB        = \n"), std::string::npos);
+    EXPECT_EQ(usage.substr(usage.size() - 50),
+              "/DUE=           = DU/E filter (DUE1987 or DUE2007)");
+}
+
+TEST(CommandLine, ReadsF0FromATextFile) {
+    const auto dir = std::filesystem::temp_directory_path();
+    const struct {
+        const char* Content;
+        const char* F0;
+    } cases[] = {{"0.85\n", "0.85"}, {"F0 = 1.250 Hz", "1.25"}, {"no number", ""}, {"", ""}};
+    for (const auto& c : cases) {
+        const auto file = dir / "vantrel_f0_test.txt";
+        std::ofstream(file) << c.Content;
+        EXPECT_EQ(vantrel::ReadF0File(file.string()), c.F0) << c.Content;
+        RecordingTarget target;
+        TCommandLineValues values;
+        vantrel::ParseCommandLine({"a", "1", "o", file.string()}, target, values);
+        EXPECT_EQ(target.Events.back(), std::string("F0=") + c.F0);
+        std::filesystem::remove(file);
+    }
+}
+
+}  // namespace
