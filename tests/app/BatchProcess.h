@@ -23,7 +23,7 @@
 namespace vantrel_test {
 
 // A run that has not ended after this long hangs: it is killed and counts as a failure.
-inline constexpr int kHangSeconds = 60;
+inline constexpr int kHangSeconds = 30;
 
 struct BatchRun {
     int ExitCode = -1;   // -1 when ended by a signal
