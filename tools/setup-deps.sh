@@ -1,24 +1,38 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Vantrel needs, only those missing, so
-# that a machine that already has them is not slowed down. Needs root (or sudo) for apt-get.
+# that a machine that already has them is not slowed down, and generates the decimal-comma
+# locale nl_NL.UTF-8 that a locale test uses. Needs root (or sudo) for apt-get and locale-gen.
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(g++ cmake make python3 libgtest-dev libgmock-dev libbenchmark-dev locales)
 if [ -f "$(dirname "$0")/../app/CMakeLists.txt" ]; then
-    packages+=(qt6-base-dev qt6-charts-dev libgl-dev)
+    # The application, and a virtual X display for its tests.
+    packages+=(qt6-base-dev qt6-charts-dev libgl-dev xvfb xauth)
 fi
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
 
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing missing packages: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    if ! $sudo apt-get install -y --no-install-recommends "${missing[@]}"; then
+        $sudo apt-get update
+        $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+    fi
+fi
 
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-echo "Installing missing packages: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-if ! $sudo apt-get install -y --no-install-recommends "${missing[@]}"; then
-    $sudo apt-get update
-    $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+# A locale whose decimal separator is the comma.
+if ! locale -a 2>/dev/null | grep -qix 'nl_NL\.utf-\?8'; then
+    echo "Generating the locale nl_NL.UTF-8"
+    if [ -f /etc/locale.gen ] && grep -q 'nl_NL.UTF-8' /etc/locale.gen; then
+        $sudo sed -i 's/^# *\(nl_NL.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    else
+        echo 'nl_NL.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+    fi
+    $sudo locale-gen >/dev/null
 fi

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <complex>
+#include <cstdio>
 #include <initializer_list>
 #include <memory>
 #include <numbers>
@@ -17,6 +19,29 @@ namespace vantrel::testing {
 
 using Complex = std::complex<long double>;
 inline constexpr long double kPi = std::numbers::pi_v<long double>;
+
+// A readable, stable name for a parametrised case of a filter with settings, such as
+// "SE_56_8_0p5_10_3" or "InvDCATT_100_1_0p5_50": "1-" and "1/" in a type name become "Inv",
+// and in numbers "." becomes "p" and "-" becomes "m", so that ctest -R can select the case.
+inline std::string FilterCaseName(std::string type, const std::vector<double>& settings) {
+    if (type.rfind("1-", 0) == 0 || type.rfind("1/", 0) == 0) type = "Inv" + type.substr(2);
+    std::string name = type;
+    for (const double value : settings) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", value);
+        name += '_';
+        name += text;
+    }
+    for (char& c : name) {
+        if (c == '.')
+            c = 'p';
+        else if (c == '-')
+            c = 'm';
+        else if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    }
+    return name;
+}
 
 // The filter of a factory name with settings 1, 2, ... written in order, double in and out.
 inline std::unique_ptr<TCustomFilter> MakeFilter(const std::string& name,

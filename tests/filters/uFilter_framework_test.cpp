@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "FilterTestHelpers.h"
-#include "support/udStr.h"
 #include "filters/uFilter.h"
+#include "support/udStr.h"
 
 namespace vantrel {
 namespace {
 
+using testing::FilterCaseName;
 using testing::MakeFilter;
 using testing::RunFilter;
 
@@ -239,7 +240,10 @@ INSTANTIATE_TEST_SUITE_P(
         SettingErrorCase{"SE", {56, kNaN, 1, 10, 3}, "TSEFilter: Filter setting 2 out of range"},
         SettingErrorCase{"SE", {56, 8, 1, 10, kNaN}, "TSEFilter: Filter setting 5 out of range"},
         SettingErrorCase{"LP", {kInf, 1, 1}, "TLPFilter: Filter setting 1 out of range"},
-        SettingErrorCase{"LP", {kNaN, 1, 1}, "TLPFilter: Filter setting 1 out of range"}));
+        SettingErrorCase{"LP", {kNaN, 1, 1}, "TLPFilter: Filter setting 1 out of range"}),
+    [](const ::testing::TestParamInfo<SettingErrorCase>& info) {
+        return FilterCaseName(info.param.type, info.param.settings);
+    });
 
 TEST(FilterSettings, CorrectingTheSettingMakesTheFilterReady) {
     const auto filter = MakeFilter("SE", {56, 8, 1, 29, 3});
@@ -344,7 +348,14 @@ INSTANTIATE_TEST_SUITE_P(EveryKind, FilterContinuity,
                                            ContinuityCase{"LP", {100, 1, 5}},
                                            ContinuityCase{"LP05NS", {100, 1, 10, 0.1}},
                                            ContinuityCase{"MEDIAN", {10, 0.7}},
-                                           ContinuityCase{"ABS", {10, -2}}));
+                                           ContinuityCase{"ABS", {10, -2}}),
+                         [](const ::testing::TestParamInfo<ContinuityCase>& info) {
+                             const ContinuityCase& c = info.param;
+                             std::string name = FilterCaseName(c.type, c.settings);
+                             if (c.noInputTerms) name += "_NoInputTerms";
+                             if (c.weight != 0) name += "_Weight" + FilterCaseName("", {c.weight});
+                             return name;
+                         });
 
 TEST(FilterRange, OneSampleAndEmptyRanges) {
     const auto filter = MakeFilter("SE", {56, 8, 1, 10, 3});

@@ -15,6 +15,7 @@ namespace {
 using testing::BilinearS;
 using testing::Complex;
 using testing::DigitalResponse;
+using testing::FilterCaseName;
 using testing::kPi;
 using testing::MakeFilter;
 using testing::PrewarpedOmega;
@@ -124,10 +125,15 @@ INSTANTIATE_TEST_SUITE_P(
                          const long double wb = PrewarpedOmega(1.5L, kFs);
                          return 2.0L * (s + wb) / (s + wb / 0.25L);
                      }},
-        ResponseCase{"1/DCATT", {kFs, 2, 0.25, 1.5}, [](Complex s) {
+        ResponseCase{"1/DCATT",
+                     {kFs, 2, 0.25, 1.5},
+                     [](Complex s) {
                          const long double wb = PrewarpedOmega(1.5L, kFs);
                          return 2.0L * (s + wb / 0.25L) / (s + wb);
-                     }}));
+                     }}),
+    [](const ::testing::TestParamInfo<ResponseCase>& info) {
+        return FilterCaseName(info.param.type, info.param.settings);
+    });
 
 TEST(FilterResponse, PrewarpedCornersLieExactlyAtTheirFrequency) {
     const auto lowPassFilter = MakeFilter("LP", {kFs, 1, 7});

@@ -124,7 +124,14 @@ INSTANTIATE_TEST_SUITE_P(
                       MedianCase{3, 0.5, {1, 3, 5}, {1, 2, 4}},  // 1.5 samples: window 2
                       MedianCase{5, 0.4, {2, 2, 2}, {2, 2, 2}},
                       MedianCase{5, 0.05, {1, 9, 4}, {1, 9, 4}},  // below one sample: window 1
-                      MedianCase{5, 1, {5, 1, 4, 2, 3, 100, 100}, {5, 3, 4, 3, 3, 3, 4}}));
+                      MedianCase{5, 1, {5, 1, 4, 2, 3, 100, 100}, {5, 3, 4, 3, 3, 3, 4}}),
+    // "Fs5_Look1s_5Inputs": sample frequency, look-back and input length.
+    [](const ::testing::TestParamInfo<MedianCase>& info) {
+        std::string name = testing::FilterCaseName("Fs", {info.param.fs}) + "_Look" +
+                           testing::FilterCaseName("", {info.param.seconds}).substr(1) + "s_" +
+                           std::to_string(info.param.input.size()) + "Inputs";
+        return name;
+    });
 
 TEST(MedianFilter, ResetEmptiesTheWindowAndBlocksCarryItOtherwise) {
     const auto carried = MakeFilter("MEDIAN", {5, 1});
