@@ -14,6 +14,7 @@
 //   uVantrel4SuSs.cpp        GetInputSignalChar, ComputeSuSs, CreateResultsFile, ReduceSuSs
 //   uVantrel4PiB.cpp         DetectPiB and the match curve
 //   uVantrel4Smooth.cpp      MC_Smooth and its steps
+//   uVantrel4Records.cpp     results-file samples by signal and second (internal header)
 //   uVantrel4Run.cpp         RunAnalysis, CheckResultsFile
 #pragma once
 

@@ -164,13 +164,16 @@ void SumShiftBlock(const TMatchWork& w, int32_t s0, int32_t n) {
             const int32_t mFirst = std::max(w.TermFirst, run->First - sLast);
             const int32_t mLast = std::min(w.TermLast, run->Last - s0);
             const int32_t* h = w.Smoothed + s0;
+            // Four named sums stay in registers; an array would go through memory.
+            long double a0 = sum[0], a1 = sum[1], a2 = sum[2], a3 = sum[3];
             for (int32_t m = mFirst; m <= mLast; ++m) {
                 const long double g = w.Matching[m];
-                sum[0] += static_cast<long double>(h[m]) * g;
-                sum[1] += static_cast<long double>(h[m + 1]) * g;
-                sum[2] += static_cast<long double>(h[m + 2]) * g;
-                sum[3] += static_cast<long double>(h[m + 3]) * g;
+                a0 += static_cast<long double>(h[m]) * g;
+                a1 += static_cast<long double>(h[m + 1]) * g;
+                a2 += static_cast<long double>(h[m + 2]) * g;
+                a3 += static_cast<long double>(h[m + 3]) * g;
             }
+            sum[0] = a0, sum[1] = a1, sum[2] = a2, sum[3] = a3;
         } else {
             for (int32_t k = 0; k < n; ++k) {
                 const int32_t mFirst = std::max(w.TermFirst, run->First - (s0 + k));

@@ -12,7 +12,7 @@ TResultsRecords::TResultsRecords(const std::string& fileName) {
     // A missing file must not be created empty by opening it for writing.
     std::error_code ec;
     if (!std::filesystem::is_regular_file(fileName, ec))
-        throw EFOpenError("Cannot open file \"" + fileName + "\". No such file");
+        throw EFOpenError("Cannot open file \"" + fileName + "\". No such file or directory");
     FFile.SetFileName(fileName);
     FFile.SetReadOnly(false);
     // Leniently, like every other stage's opening: the recording and patient texts are copied

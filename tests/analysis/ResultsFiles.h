@@ -3,44 +3,21 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "Recordings.h"
 #include "analysis/uVantrel4.h"
 #include "support/uMath.h"
 
 namespace vantrel::testing {
 
-// A fresh directory for one test, removed with everything in it afterwards.
-class TScratchDir {
-  public:
-    TScratchDir() {
-        std::string pattern = std::filesystem::temp_directory_path() / "vantrel-stage-XXXXXX";
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        FPath = pattern;
-    }
-    ~TScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(FPath, ec);
-    }
-    TScratchDir(const TScratchDir&) = delete;
-    TScratchDir& operator=(const TScratchDir&) = delete;
-    std::string File(const std::string& name) const { return (FPath / name).string(); }
+using TScratchDir = vantrel_test::ScratchDir;
+using vantrel_test::FileBytes;
 
-  private:
-    std::filesystem::path FPath;
-};
-
-// The log-float code of a value and the value of a code, as the results file holds them.
-inline int Code(long double x) {
-    return LogFloatEncode(static_cast<double>(x), results::kLogFloatY0, results::kLogFloatA);
-}
+// The value of a log-float code, as the results file holds them.
 inline long double Decoded(int code) {
     return LogFloatDecode(static_cast<int32_t>(code), results::kLogFloatY0, results::kLogFloatA);
 }
@@ -88,24 +65,7 @@ inline void WriteResultsFile(const std::string& path, const TSignalCodes& codes,
 
 // Every second of one signal.
 inline std::vector<int16_t> ReadSignal(const std::string& path, int signal) {
-    TEDFFile file;
-    file.SetFileName(path);
-    file.SetReadOnly(true);
-    file.SetActive(true);
-    std::vector<int16_t> values;
-    const int32_t offset = file.Signal(signal).SampleOffset();
-    for (int32_t r = 0; r < file.NumberOfRecords(); ++r) {
-        file.ReadRecord(r);
-        const TDynSmallIntArray& buffer = file.GetRecordBuffer();
-        values.insert(values.end(), buffer.begin() + offset,
-                      buffer.begin() + offset + results::kSamplesPerRecord);
-    }
-    return values;
-}
-
-inline std::string FileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return vantrel_test::ResultSamples(path, signal);
 }
 
 // The analysis parameters of a stage test on a results file.

@@ -61,10 +61,7 @@ TEST(DetectPiB, FindsTheBinOfAConcentratedHistogram) {
             EXPECT_EQ(bins[c.CountedBin], c.Seconds);
         }
         EXPECT_EQ(run.Windows.LastHistogram.MatchingPeak, 3999);
-        EXPECT_EQ(run.Windows.LastHistogram.HalfWidth, 91);
         EXPECT_EQ(run.Windows.LastHistogram.PiB, ISC.PiB);
-        EXPECT_EQ(run.Windows.OpenProgressWindows, 0);
-        EXPECT_EQ(run.Windows.MainWindowDisabled, 0);
     }
 }
 
@@ -123,6 +120,21 @@ TEST(DetectPiB, AFileWithoutRecordsFailsWithTheLibrarysReason) {
                                         "Error reading file data"}));
     EXPECT_EQ(run.Windows.OpenProgressWindows, 0);
     EXPECT_EQ(run.Windows.MainWindowDisabled, 0);
+}
+
+// An empty histogram leaves piB 0, which the smoothing then refuses.
+TEST(DetectPiB, AnEmptyHistogramGivesPiB0WhichSmoothingRefuses) {
+    TScratchDir dir;
+    const std::string path = dir.File("results.edf");
+    WriteResultsFile(path, {});
+    TScopedFakeRun run(true);
+    RunContext().PrintPiB = true;
+    TInputSignalChar ISC;
+    ASSERT_TRUE(DetectPiB(ResultsParams(path), ISC));
+    EXPECT_EQ(ISC.PiB, 0);
+    EXPECT_FALSE(Smooth(ResultsParams(path), 0, PhysicalPiB(ISC.PiB)));
+    EXPECT_EQ(run.Progress.Lines(),
+              std::vector<std::string>{"piB=0 is smaller than LogFloat_Y0*10"});
 }
 
 TEST(PiBMatching, MatchingFunctionHasItsPlateauAndPeak) {

@@ -2,13 +2,13 @@
 // smoothers, clipping of MC and a jump confirmed by the tracker.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <utility>
 
 #include "FakeWindows.h"
 #include "ResultsFiles.h"
 #include "SharedData.h"
 #include "analysis/uVantrel4.h"
+#include "edf/uDataFile.h"
 
 namespace vantrel::testing {
 namespace {
@@ -187,6 +187,46 @@ TEST(MCSmooth, ConfirmedJumpRestartsTheForwardSmoother) {
     }
 }
 
+// Option 2 with E = 1 and SS+ = SS- = 1: SU- = 2 at second 99 and SU+ = 2 at second 101 (both
+// smoothers rise into 100 and fall after it) make an event at 100: X = 1 + 1, Y = 1 + 1, so
+// MC-Event(100) = 1000 (100 %). At 98 and 102 only one half remains, with the other sign:
+// X = -1, MC-Event = -500. MC-Jump is cleared.
+TEST(MCSmooth, MCEventComparesTheSmoothersOneSecondBeforeAndAfter) {
+    std::vector<int16_t> suPlus = Constant(0), suMinus = Constant(0);
+    suMinus[99] = 9903;
+    suPlus[101] = 9903;
+    TScratchDir dir;
+    const std::string path = dir.File("results.edf");
+    WriteResultsFile(path, {{kSUPlus, suPlus},
+                            {kSUMinus, suMinus},
+                            {kSSPlus, Constant(9210)},
+                            {kSSMinus, Constant(9210)},
+                            {kMCJump, Constant(123)}});
+    TScopedFakeRun run(true);
+    ASSERT_TRUE(Smooth(ResultsParams(path), 2, kPiB));
+    ExpectCodes(ReadSignal(path, kMCEvent),
+                {{0, 0},
+                 {97, 0},
+                 {98, -500},
+                 {99, 0},
+                 {100, 1000},
+                 {101, 0},
+                 {102, -500},
+                 {103, 0},
+                 {1799, 0}},
+                "MC-Event");
+    EXPECT_EQ(ReadSignal(path, kMCJump), Constant(0));
+}
+
+TEST(MCSmooth, AFileWithoutRecordsFailsOnItsFirstRecord) {
+    TScratchDir dir;
+    const std::string path = dir.File("results.edf");
+    WriteResultsFile(path, {}, 0);
+    TScopedFakeRun run(true);
+    for (uint8_t option : {0, 1, 2, 3})
+        EXPECT_THROW(Smooth(ResultsParams(path), option, kPiB), EDataFileReadData);
+}
+
 // ---- The stages in the run's order on recordings -------------------------------------------
 
 // The first signal of at least 100 samples a second (recordings may start with annotations or
@@ -268,9 +308,7 @@ TEST(Stages, RunOnTheRealRecordingsDeterministically) {
 TEST(Stages, MarkTheArtifactsOfAGeneratedRecording) {
     TScratchDir dir;
     const std::string input = dir.File("night.edf");
-    const std::string command = std::string(VANTREL_TOOLS_DIR) +
-                                "/make-recording --duration=2h --rate=128 --seed=3 " + input;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    vantrel_test::MakeRecording(input, "--duration=2h --rate=128 --seed=3");
     TScopedFakeRun run(true);
     TInputSignalChar ISC;
     const std::string output = dir.File("results.edf");
@@ -287,6 +325,24 @@ TEST(Stages, MarkTheArtifactsOfAGeneratedRecording) {
         EXPECT_TRUE(std::any_of(values.begin(), values.end(), [](int16_t v) { return v; }))
             << "signal " << signal << " is empty";
     }
+}
+
+// Half a second of signal gives a results file without records: piB detection reports the
+// failure with the library's reason and raises; nothing hangs.
+TEST(Stages, ARecordingShorterThanASecondFailsAtPiBDetection) {
+    TScratchDir dir;
+    const std::string input = dir.File("short.edf");
+    vantrel_test::TestRecording recording;
+    recording.SamplesPerRecord = 64;
+    recording.RecordDuration = 0.5;
+    recording.Records = 1;
+    vantrel_test::WriteRecording(input, recording);
+    TScopedFakeRun run(true);
+    TInputSignalChar ISC;
+    EXPECT_THROW(RunStages(input, dir.File("results.edf"), ISC), EDataFileReadData);
+    ASSERT_FALSE(run.Progress.Lines().empty());
+    EXPECT_EQ(run.Progress.Lines().end()[-2], "piB: Unable to read datablock from outputfile");
+    EXPECT_EQ(run.Progress.Lines().back(), "Error reading file data");
 }
 
 }  // namespace
