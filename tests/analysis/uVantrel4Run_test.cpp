@@ -2,19 +2,18 @@
 // failures, the progress shown, the final header fix, and full runs on real and generated
 // recordings.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "FakeWindows.h"
+#include "Recordings.h"
+#include "ResultsFiles.h"
 #include "SharedData.h"
 #include "analysis/uVantrel4.h"
 
@@ -24,38 +23,12 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TFakeEngineWindows;
 using testing::TScopedFakeRun;
+using testing::TScratchDir;
+using vantrel_test::FileBytes;
+using vantrel_test::MakeRecording;
 
 // ---------------------------------------------------------------------------------------------
 // Helpers
-
-class ScratchDir {
-  public:
-    ScratchDir() {
-        std::string pattern = (fs::temp_directory_path() / "vantrel-run-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        FPath = pattern;
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        fs::remove_all(FPath, ec);
-    }
-    std::string File(const std::string& name) const { return (FPath / name).string(); }
-
-  private:
-    fs::path FPath;
-};
-
-std::string Bytes(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// A synthetic sleep recording written by tools/make-recording.
-void MakeRecording(const std::string& fileName, const std::string& options) {
-    const std::string command =
-        std::string(VANTREL_TOOLS_DIR) + "/make-recording " + options + " " + fileName;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
 
 // The slow-wave preset; a factor of 2 gives 64 Hz on the 128 Hz recordings of the suite.
 struct TRunArgs {
@@ -68,13 +41,6 @@ struct TRunArgs {
 bool RunWith(const TRunArgs& a, bool batch, TProgressList* list = nullptr) {
     return RunAnalysis(a.Input, a.Signal, a.Output, a.F0, a.B, a.Fc, a.Rate, a.Factor, batch, false,
                        false, list);
-}
-
-// A batch run without windows; its progress lines must stay empty.
-void ExpectCompleteRun(const TRunArgs& a) {
-    TScopedFakeRun scope(true);
-    EXPECT_TRUE(RunWith(a, true, &scope.Progress));
-    EXPECT_EQ(scope.Progress.Lines(), std::vector<std::string>{});
 }
 
 // The SU/SS stage ran in this run (its progress text was shown).
@@ -156,6 +122,7 @@ struct TResultsState {
     std::string Labels;       // labels of signals 2, 8 and 11, joined by '|'
     bool LogFloat = false;    // signals 0..7 recognised as log-float
     int32_t Records = 0;
+    bool SUPlusWritten = false;  // signal 2 holds a sample other than 0
 };
 
 TResultsState ReadResults(const std::string& fileName) {
@@ -173,6 +140,25 @@ TResultsState ReadResults(const std::string& fileName) {
     for (int k = 0; k <= results::kSS0; ++k)
         state.LogFloat &= file.Signal(k).IsLogFloat();
     state.Records = file.NumberOfRecords();
+    const auto& buffer = file.GetRecordBuffer();
+    const auto first = buffer.begin() + file.Signal(2).SampleOffset();
+    for (int32_t r = 0; r < state.Records && !state.SUPlusWritten; ++r) {
+        file.ReadRecord(r);
+        state.SUPlusWritten = std::any_of(first, first + results::kSamplesPerRecord,
+                                          [](int16_t v) { return v != 0; });
+    }
+    return state;
+}
+
+// A batch run without windows that completes silently: its file reopens strictly with the
+// final header fix, signals 0..7 log-float.
+TResultsState ExpectCompleteRun(const TRunArgs& a) {
+    TScopedFakeRun scope(true);
+    EXPECT_TRUE(RunWith(a, true, &scope.Progress));
+    EXPECT_EQ(scope.Progress.Lines(), std::vector<std::string>{});
+    const TResultsState state = ReadResults(a.Output);
+    EXPECT_EQ(state.SUDimension, "Filtered");
+    EXPECT_TRUE(state.LogFloat);
     return state;
 }
 
@@ -208,7 +194,7 @@ bool HasMarker(const std::string& fileName) {
 class AnalysisRun : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        Shared = new ScratchDir;
+        Shared = new TScratchDir;
         MakeRecording(Shared->File("night.edf"), "--duration=1h --rate=128");
         TRunArgs a = SharedArgs();
         a.Output = CompleteResults();
@@ -238,10 +224,10 @@ class AnalysisRun : public ::testing::Test {
         return a;
     }
 
-    static ScratchDir* Shared;
-    ScratchDir Dir;
+    static TScratchDir* Shared;
+    TScratchDir Dir;
 };
-ScratchDir* AnalysisRun::Shared = nullptr;
+TScratchDir* AnalysisRun::Shared = nullptr;
 
 // ---------------------------------------------------------------------------------------------
 // The decision for an existing results file
@@ -285,7 +271,7 @@ TEST_F(AnalysisRun, DecisionTableForAnExistingResultsFile) {
         std::vector<std::string> asked;
         for (int q : row.asked)
             asked.push_back(questions[q]);
-        const std::string before = Bytes(a.Output);
+        const std::string before = FileBytes(a.Output);
         TScopedRunWindows scope(row.batch);
         scope.Windows.Answers.assign(row.answers.begin(), row.answers.end());
 
@@ -294,7 +280,7 @@ TEST_F(AnalysisRun, DecisionTableForAnExistingResultsFile) {
         EXPECT_TRUE(scope.Windows.Errors.empty());
         EXPECT_TRUE(scope.Progress().Lines().empty());
         if (row.outcome == kNoRun) {
-            EXPECT_TRUE(Bytes(a.Output) == before);
+            EXPECT_TRUE(FileBytes(a.Output) == before);
             EXPECT_TRUE(scope.Windows.EventsOf("progress-created").empty());
         } else {
             EXPECT_EQ(ComputedSuSs(scope.Windows), row.outcome == kFullRun);
@@ -368,10 +354,10 @@ TEST_F(AnalysisRun, TheReuseSignature) {
     // An unreadable stored number raises before anything is changed or shown.
     TRunArgs a = ArgsWithResults();
     transducer("fCompute/fc/f0/B =64.000/1.8x0/1.000/1.500Hz.")(a);
-    const std::string before = Bytes(a.Output);
+    const std::string before = FileBytes(a.Output);
     TScopedRunWindows scope(true);
     EXPECT_THROW(RunWith(a, true, &scope.Progress()), EConvertError);
-    EXPECT_TRUE(Bytes(a.Output) == before);
+    EXPECT_TRUE(FileBytes(a.Output) == before);
     EXPECT_TRUE(scope.Windows.Events.empty());
 }
 
@@ -384,7 +370,7 @@ TEST_F(AnalysisRun, AResmoothedFileEqualsAFullRunWithTheNewRate) {
     TScopedFakeRun scope(true);
     ASSERT_TRUE(RunWith(resmoothed, true, &scope.Progress));
     EXPECT_FALSE(ComputedSuSs(scope.Windows));
-    EXPECT_TRUE(Bytes(resmoothed.Output) == Bytes(full.Output));
+    EXPECT_TRUE(FileBytes(resmoothed.Output) == FileBytes(full.Output));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -412,10 +398,7 @@ TEST_F(AnalysisRun, ShowsEveryGroupsTextAndBarValueInOrder) {
     const auto& e = scope.Windows.Events;
     EXPECT_EQ(std::vector<std::string>(e.end() - 3, e.end()),
               (std::vector<std::string>{"hide", "enabled:1", "progress-released"}));
-    EXPECT_TRUE(Bytes(a.Output) == Bytes(CompleteResults()));
-    const TResultsState state = ReadResults(a.Output);
-    EXPECT_EQ(state.SUDimension, "Filtered");
-    EXPECT_TRUE(state.LogFloat);
+    EXPECT_TRUE(FileBytes(a.Output) == FileBytes(CompleteResults()));
 }
 
 // Cancel is seen after the group in which it was pressed: nothing later runs, nothing is
@@ -440,7 +423,19 @@ TEST_F(AnalysisRun, CancelEndsTheRunAfterTheGroup) {
         const TResultsState state = ReadResults(a.Output);
         EXPECT_EQ(state.SUDimension, "at 1.0Hz");
         EXPECT_EQ(state.Labels, labelsAfter[std::min(group, 4) - 1]);
+        EXPECT_EQ(state.SUPlusWritten, group >= 3);
     }
+
+    // A re-smooth cancelled in group 1 leaves a file as a new one: nothing of the earlier run.
+    TRunArgs a = ArgsWithResults();
+    TScopedRunWindows scope(false);
+    scope.Windows.Answers = {true};
+    scope.Windows.CancelInGroup = 1;
+    EXPECT_FALSE(RunWith(a, false));
+    const TResultsState state = ReadResults(a.Output);
+    EXPECT_EQ(state.SUDimension, "at 1.0Hz");
+    EXPECT_EQ(state.Labels, "||");
+    EXPECT_FALSE(state.SUPlusWritten);
 }
 
 TEST_F(AnalysisRun, FailuresAreReportedOnceAndEndTheRun) {
@@ -502,7 +497,7 @@ TEST_F(AnalysisRun, AnErrorRaisedInAStageLeavesAfterTheClosingSteps) {
 // the file of a full run with that rate.
 TEST(AnalysisRunRecordings, EveryRealRecordingRunsToTheEndAndResmoothsLikeAFullRun) {
     VANTREL_NEED_SHARED_DATA();
-    ScratchDir dir;
+    TScratchDir dir;
     for (const fs::path& recording : vantrel_test::SharedRecordings()) {
         SCOPED_TRACE(recording.filename().string());
         TRunArgs a;
@@ -528,9 +523,6 @@ TEST(AnalysisRunRecordings, EveryRealRecordingRunsToTheEndAndResmoothsLikeAFullR
                                              a.Fc, a.Rate),
                   0);
         ExpectCompleteRun(a);
-        const TResultsState state = ReadResults(a.Output);
-        EXPECT_EQ(state.SUDimension, "Filtered");
-        EXPECT_TRUE(state.LogFloat);
 
         TRunArgs resmoothed = a;
         resmoothed.Rate = 0.05;
@@ -540,14 +532,14 @@ TEST(AnalysisRunRecordings, EveryRealRecordingRunsToTheEndAndResmoothsLikeAFullR
         TScopedFakeRun scope(true);
         EXPECT_TRUE(RunWith(resmoothed, true, &scope.Progress));
         EXPECT_FALSE(ComputedSuSs(scope.Windows));
-        EXPECT_TRUE(Bytes(resmoothed.Output) == Bytes(full.Output));
+        EXPECT_TRUE(FileBytes(resmoothed.Output) == FileBytes(full.Output));
     }
 }
 
 // Synthetic nights at 256 Hz with flat, saturated and noisy stretches, analysed with the
 // factor the parameter check chooses for LP 70 Hz (5, 51.2 Hz); two runs give the same bytes.
 TEST(AnalysisRunRecordings, GeneratedRecordingsOfOneToEightHours) {
-    ScratchDir dir;
+    TScratchDir dir;
     for (int hours : {1, 3, 8}) {
         SCOPED_TRACE(hours);
         TRunArgs a;
@@ -556,16 +548,12 @@ TEST(AnalysisRunRecordings, GeneratedRecordingsOfOneToEightHours) {
         a.Factor = 5;
         MakeRecording(a.Input,
                       "--duration=" + std::to_string(hours) + "h --seed=" + std::to_string(hours));
-        ExpectCompleteRun(a);
-        const TResultsState state = ReadResults(a.Output);
-        EXPECT_EQ(state.SUDimension, "Filtered");
-        EXPECT_TRUE(state.LogFloat);
-        EXPECT_EQ(state.Records, 2 * hours);
+        EXPECT_EQ(ExpectCompleteRun(a).Records, 2 * hours);
         if (hours == 1) {
             TRunArgs again = a;
             again.Output = dir.File("again.mc.edf");
             ExpectCompleteRun(again);
-            EXPECT_TRUE(Bytes(again.Output) == Bytes(a.Output));
+            EXPECT_TRUE(FileBytes(again.Output) == FileBytes(a.Output));
         }
     }
 }
