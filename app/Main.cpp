@@ -115,7 +115,7 @@ TMainForm::TMainForm(std::vector<std::string> args, TDialogs& dialogs, QWidget* 
 }
 
 TMainForm::~TMainForm() {
-    SetEngineWindows(nullptr);
+    if (RunContext().Windows == &FEngineWindows) SetEngineWindows(nullptr);
     if (RunContext().ProgressList == &FProgressList) RunContext().ProgressList = nullptr;
 }
 
@@ -322,12 +322,12 @@ void TMainForm::GeneralErrorReport(const std::string& text) {
         AppendLine(text);
         Finish(kExitFailed, true);
     } else {
-        FDialogs.Error(this, ToQ(text));
+        FDialogs.Error(this, HeaderQ(text));
     }
 }
 
 void TMainForm::EchoLine(const std::string& line) {
-    MemoProgress->appendPlainText(ToQ(line));
+    MemoProgress->appendPlainText(HeaderQ(line));
     if (BatchMode()) {
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fputc('\n', stderr);

@@ -118,12 +118,14 @@ QWidget* TMySplashForm::BuildTexts() {
     description->setFont(bold);
     column->addWidget(description);
     column->addSpacing(8);
-    column->addWidget(
-        TextLine(tr("The method is described in a journal publication on the microcontinuity<br>"
-                    "analysis of sleep EEG: one rhythm, reduced to the per-second quantities<br>"
-                    "SU and SS, with the base level piB detected from their histogram.<br>") +
+    QLabel* reference =
+        TextLine(tr("Method: the microcontinuity analysis of one sleep EEG rhythm,<br>"
+                    "reduced to the per-second quantities SU and SS, with the base<br>"
+                    "level piB found from their histogram (journal publication).<br>") +
                      Link(kMethodLink, tr("Find the publication")),
-                 texts));
+                 texts);
+    reference->setWordWrap(false);
+    column->addWidget(reference);
     column->addSpacing(8);
 
     auto* edfLine = new QHBoxLayout;

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 
 #include "app/FProgress.h"
+#include "app/uShellTools.h"
 #include "support/udRoot.h"
 
 namespace vantrel {
@@ -14,6 +15,11 @@ namespace {
 
 bool BatchRun() {
     return RunContext().BatchMode;
+}
+
+// Messages may quote header texts (patient, recording, labels): UTF-8 or Latin-1 bytes.
+QString MessageText(const std::string& text) {
+    return QString::fromUtf8(HeaderTextForDisplay(text));
 }
 
 }  // namespace
@@ -26,13 +32,12 @@ void TQtEngineWindows::ShowError(const std::string& text) {
         if (TProgressList* list = RunContext().ProgressList) list->Append(text);
         return;
     }
-    FDialogs.Error(FOwner, QString::fromStdString(text));
+    FDialogs.Error(FOwner, MessageText(text));
 }
 
 bool TQtEngineWindows::Confirm(const std::string& text) {
     if (BatchRun()) return false;  // nobody to ask
-    return FDialogs.Question(FOwner, QObject::tr("Confirmation"), QString::fromStdString(text),
-                             true);
+    return FDialogs.Question(FOwner, QObject::tr("Confirmation"), MessageText(text), true);
 }
 
 std::unique_ptr<TProgressWindow> TQtEngineWindows::CreateProgress() {

@@ -6,8 +6,9 @@ set -euo pipefail
 
 packages=(g++ cmake make python3 libgtest-dev libgmock-dev libbenchmark-dev locales)
 if [ -f "$(dirname "$0")/../app/CMakeLists.txt" ]; then
-    # The application, and a virtual X display for its tests.
-    packages+=(qt6-base-dev qt6-charts-dev libgl-dev xvfb xauth)
+    # Qt 6 for the windows; a font for their texts; Xvfb for looking at them without a screen;
+    # locales for the locale test.
+    packages+=(qt6-base-dev qt6-charts-dev libgl-dev fonts-dejavu-core xvfb xauth locales)
 fi
 
 sudo=""
