@@ -189,12 +189,22 @@ TEST_F(Vantrel4Reliability, BadRecordingsEndCleanlyWithTheirMessageAndStayUntouc
     }
 }
 
-TEST_F(Vantrel4Reliability, ADirectoryOrAMissingResultsDirectoryIsRefused) {
+TEST_F(Vantrel4Reliability, NoRecordingFilesAndAMissingResultsDirectoryAreRefused) {
     const fs::path folder = dir_ / "folder.edf";
     fs::create_directory(folder);
-    BatchRun run = RunBatch(Arguments(folder, dir_ / "folder.cvn"));
-    EXPECT_EQ(run.ExitCode, 2);
-    EXPECT_EQ(FirstMessage(Lines(ReadBytes(dir_ / "folder.log"))), "Invalid EDF inputfilename");
+    // A named pipe without a writer: opening it must not wait for one.
+    const fs::path pipe = dir_ / "pipe.edf";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0644), 0);
+    BatchRun run;
+    for (const fs::path& input : {folder, pipe}) {
+        SCOPED_TRACE(input.filename());
+        const fs::path results = fs::path(input).replace_extension(".cvn");
+        run = RunBatch(Arguments(input, results));
+        EXPECT_FALSE(run.Hung);
+        EXPECT_EQ(run.ExitCode, 2);
+        EXPECT_EQ(FirstMessage(Lines(ReadBytes(fs::path(results).replace_extension(".log")))),
+                  "Invalid EDF inputfilename");
+    }
 
     // No log can be written into a missing directory: standard error has the lines.
     run = RunBatch(Arguments(dir_ / "good.edf", dir_ / "missing" / "out.cvn"));
