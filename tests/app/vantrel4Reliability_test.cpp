@@ -226,11 +226,13 @@ TEST_F(Vantrel4Reliability, FilesTheUserMayNotReadOrWriteEndTheRunWithTheSystems
     fs::create_directory(open);
     fs::create_directory(closed);
     fs::permissions(open, fs::perms::all);
-    fs::permissions(closed, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                fs::perms::others_read | fs::perms::others_exec);
+    // Closed to their owner too, so that the cases hold for an unprivileged tester as well.
+    fs::permissions(closed, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                fs::perms::group_exec | fs::perms::others_read |
+                                fs::perms::others_exec);
     const fs::path secret = dir_ / "secret.edf";
     WriteBytes(secret, good_);
-    fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+    fs::permissions(secret, fs::perms::none);
 
     BatchOptions nobody;
     nobody.WorkDir = open;
