@@ -342,13 +342,28 @@ TEST_F(AnalysisRun, TheReuseSignature) {
         c.spoil(a);
         if (std::string(c.name) == "F0 1.2345") a.F0 = 1.2345;  // stored as 1.235
         TScopedFakeRun scope(true);
-        const bool done = RunWith(a, true, &scope.Progress);
-        EXPECT_EQ(done, !c.line);
+        EXPECT_EQ(RunWith(a, true, &scope.Progress), !c.line);
         EXPECT_EQ(scope.Progress.Lines(),
                   c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{});
-        if (done) {
+        if (!c.line) {
             EXPECT_FALSE(HasMarker(a.Output));
         }
+    }
+
+    // A patient text copied from the input as it is (not strictly valid EDF) leaves the file
+    // this program's results file.
+    {
+        TRunArgs a = ArgsWithResults();
+        EditResults(a.Output, [](TEDFFile& f) { f.FileInfo().SetPatient("X X X Jos\xC3\xA9"); });
+        const TAnalysisParam AP = vantrel_test::Params(a.Input, a.Output, a.Factor);
+        TInputSignalChar ISC;
+        TSUSSParameters SP;
+        ASSERT_TRUE(GetInputSignalChar(AP, ISC) && PrepareSuSsParameters(SP, AP, ISC, 1.0L));
+        TScopedFakeRun scope(true);
+        bool recompute = true;
+        EXPECT_TRUE(CheckResultsFile(AP, ISC, SP, recompute));
+        EXPECT_FALSE(recompute);
+        EXPECT_TRUE(scope.Progress.Lines().empty());
     }
 
     // An unreadable stored number raises before anything is changed or shown.
