@@ -60,10 +60,11 @@ std::string CurrentDirectory() {
     return ec ? std::string(".") : dir.string();
 }
 
-// A file (not a directory) of that name exists.
+// A regular file of that name exists: not a directory, and no pipe or device whose opening
+// could wait for a writer.
 bool RegularFileExists(const std::string& name) {
     std::error_code ec;
-    return fs::exists(name, ec) && !fs::is_directory(name, ec);
+    return fs::is_regular_file(name, ec);
 }
 
 void SetHint(QWidget* widget, const char* hint) {
@@ -492,7 +493,7 @@ void TMainForm::EditSignalNrChange() {
     }
     bool valid = false;
     try {
-        valid = IsValidEDFFile(InputFileText(), false);
+        valid = RegularFileExists(InputFileText()) && IsValidEDFFile(InputFileText(), false);
     } catch (const std::exception&) {
         valid = false;  // a file that cannot be opened is no valid EDF file
     }
@@ -673,7 +674,7 @@ bool TMainForm::RefusedBeforeStart() {
         }
     }
     const std::string number = Trim(FromQ(EditSignalNr->Text()));
-    if (!IsInt32Text(number)) return false;
+    if (!IsInt32Text(number) || !RegularFileExists(InputFileText())) return false;
     try {
         TEDFFile file;
         file.SetFileName(InputFileText());

@@ -46,7 +46,7 @@ int Utf8SequenceLength(unsigned char c) {
     return 0;
 }
 
-bool IsValidUtf8(const std::string& text) {
+bool IsWellFormedUtf8(const std::string& text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
         const int length = Utf8SequenceLength(lead);
@@ -145,7 +145,7 @@ bool WriteBatchLog(const std::vector<std::string>& lines, const std::string& log
 }
 
 std::string HeaderTextForDisplay(const std::string& text) {
-    return IsValidUtf8(text) ? text : Latin1ToUtf8(text);
+    return IsWellFormedUtf8(text) ? text : Latin1ToUtf8(text);
 }
 
 bool IsAnnotationLabel(const std::string& label) {

@@ -172,6 +172,13 @@ TEST_F(Vantrel4, FailedBatchRunsEndWithTheirReasonAndExitCode2) {
         {Args(nox, "1", "ann.cvn", With(kSlowWave, {"/BATCH"})),
          "ann.log",
          {"--- BATCH mode ---", "Signal 1 is an EDF+ annotation signal"}},
+        // A message with a line feed becomes one line per part.
+        {Args("in.edf", "1", "lp.cvn", With(kSlowWave, {"/LP:1", "/BATCH"})),
+         "lp.log",
+         {"--- BATCH mode ---", "Analysing file \"in.edf\"", "Signal# 1",
+          "Output file \"" + (dir / "lp.cvn").string() + "\"",
+          "No valid IIRundersampler value with these parameters",
+          "F0 and/or Fc too large, or LP too small", "Analysis parameters error"}},
         // Rate 0 passes the check; the smoothing stage refuses it and the run fails.
         {Args("in.edf", "1", "zero.cvn", {"1", "1.5", "1.8", "0", "/BATCH"}),
          "zero.log",
