@@ -285,8 +285,10 @@ bool GetInputSignalChar(const TAnalysisParam& AP, TInputSignalChar& ISC);
 bool PrepareSuSsParameters(TSUSSParameters& SP, const TAnalysisParam& AP,
                            const TInputSignalChar& ISC, long double RecordDuration);
 bool ComputeSuSs(TSUSSParameters& SP, const TAnalysisParam& AP, const TInputSignalChar& ISC);
+// False when the results file cannot be created or its header not completed; `reason`, when
+// given, then receives the error's text (it names the file and the system's reason).
 bool CreateResultsFile(TEDFFile& input, const TAnalysisParam& AP, const TInputSignalChar& ISC,
-                       TSUSSParameters& SP);
+                       TSUSSParameters& SP, std::string* reason = nullptr);
 bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
                 const TInputSignalChar& ISC, TSUSSParameters& SP);
 

@@ -15,6 +15,9 @@ TResultsRecords::TResultsRecords(const std::string& fileName) {
         throw EFOpenError("Cannot open file \"" + fileName + "\". No such file or directory");
     FFile.SetFileName(fileName);
     FFile.SetReadOnly(false);
+    // Leniently, like every other stage's opening: the recording and patient texts are copied
+    // from the input unchanged and may hold bytes outside printable ASCII.
+    FFile.SetStrictChecking(false);
     FFile.SetActive(true);
     bool layout = FFile.HeaderValid() && FFile.SignalCount() == results::kSignals;
     for (int k = 0; layout && k < results::kSignals; ++k) {

@@ -233,7 +233,7 @@ bool PrepareSuSsParameters(TSUSSParameters& SP, const TAnalysisParam& AP,
 // ---- The results file --------------------------------------------------------------------------
 
 bool CreateResultsFile(TEDFFile& input, const TAnalysisParam& AP, const TInputSignalChar& ISC,
-                       TSUSSParameters& SP) {
+                       TSUSSParameters& SP, std::string* reason) {
     try {
         // The analysis never opens its input for writing.
         if (IsSameFile(AP.OutputFileName, input.FileName())) return false;
@@ -277,7 +277,8 @@ bool CreateResultsFile(TEDFFile& input, const TAnalysisParam& AP, const TInputSi
         if (!output.IsOpen()) return false;  // some field could not be made valid
         output.Close();
         return true;
-    } catch (...) {
+    } catch (const std::exception& e) {
+        if (reason) *reason = e.what();
         return false;
     }
 }
@@ -402,17 +403,24 @@ bool ComputeSuSs(TSUSSParameters& SP, const TAnalysisParam& AP, const TInputSign
     ConfigureDueFilter(SP, AP);
     ConfigureSeFilter(SP, AP);
 
-    if (!CreateResultsFile(input, AP, ISC, SP)) {
-        ReportMessage("Error creating EDF outputfile");
+    std::string reason;
+    if (!CreateResultsFile(input, AP, ISC, SP, &reason)) {
+        ReportMessage("Error creating EDF outputfile" + (reason.empty() ? "" : "\r" + reason));
         return false;
     }
     TEDFFile output;
     OpenResultsFile(output, AP.OutputFileName);
-    if (!ReduceSuSs(input, output, AP, ISC, SP)) {
-        ReportMessage("Error during SU/SS reduction");
-        return false;
+    try {
+        if (!ReduceSuSs(input, output, AP, ISC, SP)) {
+            ReportMessage("Error during SU/SS reduction");
+            return false;
+        }
+        output.Close();  // writes the record count; a write error raises here, never lost
+    } catch (const EDataFileWriteData& e) {
+        // The library's record error gives the system's reason ("File too large") but not the
+        // file: a cohort run must tell which file could not be written.
+        throw Exception(e.Message() + " (results file \"" + AP.OutputFileName + "\")");
     }
-    output.Close();  // writes the record count; a write error raises here, never lost
     input.Close();
     return true;
 }

@@ -621,7 +621,11 @@ bool TMainForm::CheckParameters() {
     fields.UndersamplingFactor = FOptions.UndersamplingFactor;
     const TParameterCheck check = CheckParameterFields(fields, BatchMode(), &FProgressList);
     if (!check.Ok) {
-        if (!BatchMode()) {
+        if (BatchMode()) {
+            // Unattended, the field's message is the only clue to what is wrong: it goes to
+            // the log instead of a dialog.
+            if (!check.FieldMessage.empty()) AppendLine(check.FieldMessage);
+        } else {
             if (!check.FieldMessage.empty()) FDialogs.Error(this, ToQ(check.FieldMessage));
             FocusField(check.Focus);
         }

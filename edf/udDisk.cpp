@@ -22,16 +22,19 @@ std::string StreamMessage(const char* what, const std::string& fileName, int err
     return std::string(what) + " \"" + fileName + "\". " + Reason(error);
 }
 
+// O_NONBLOCK: opening never waits. A named pipe without a writer would otherwise hang an
+// unattended run for ever; regular files ignore the flag, and a pipe opened this way fails at
+// its first positioned read.
 int OpenFlags(TFileOpenMode mode) {
     switch (mode) {
         case TFileOpenMode::ReadOnly:
-            return O_RDONLY | O_CLOEXEC;
+            return O_RDONLY | O_CLOEXEC | O_NONBLOCK;
         case TFileOpenMode::ReadWrite:
-            return O_RDWR | O_CLOEXEC;
+            return O_RDWR | O_CLOEXEC | O_NONBLOCK;
         case TFileOpenMode::Create:
             break;
     }
-    return O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC;
+    return O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK;
 }
 
 }  // namespace

@@ -160,7 +160,7 @@ TEST_F(Vantrel4, FailedBatchRunsEndWithTheirReasonAndExitCode2) {
         {{"in.edf", "1", "/BATCH"},
          "Error.log",
          {"--- BATCH mode ---", "Analysing file \"in.edf\"", "Signal# 1", "Output file \"\"",
-          "Analysis parameters error"}},
+          "Invalid EDF outputfilename", "Analysis parameters error"}},
         // An error in an earlier argument: the log holds the lines so far, then the error.
         {Args("in.edf", "1", "bad.cvn", {"x1", "1.5", "1.8", "0.01666", "/BATCH"}),
          "bad.log",
