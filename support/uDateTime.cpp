@@ -5,8 +5,8 @@
 #include <ctime>
 #include <utility>
 
-#include "support/udStr.h"
 #include "support/uExceptions.h"
+#include "support/udStr.h"
 
 namespace vantrel {
 

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/uLocale.h"
 #include "support/uDateTime.h"
+#include "support/uLocale.h"
 
 namespace vantrel {
 
