@@ -27,15 +27,6 @@ using results::Signal;
 
 constexpr int kDigitalLimit = 32767;
 
-// Round to nearest, ties to even, whatever the floating-point rounding mode.
-long double RoundHalfEven(long double v) {
-    const long double lower = std::floor(v);
-    const long double diff = v - lower;
-    if (diff > 0.5L) return lower + 1;
-    if (diff < 0.5L) return lower;
-    return std::fmod(lower, 2.0L) == 0 ? lower : lower + 1;
-}
-
 int16_t LimitedCode(int64_t v) {
     return static_cast<int16_t>(std::clamp<int64_t>(v, -kDigitalLimit, kDigitalLimit));
 }

@@ -22,11 +22,6 @@ namespace {
 
 constexpr int32_t kClip = 32767;  // undersampled values are limited to +-kClip
 
-// Long-double rounding to the nearest integer, ties to even (the default rounding mode).
-long double RoundHalfEven(long double x) {
-    return std::nearbyintl(x);
-}
-
 // Room for the undersampled samples of one record: every sample for N = 1, otherwise at most
 // SamplesPerRecord div N + 1 (the counter runs on across records).
 size_t BlockLength(int32_t SamplesPerRecord, int32_t N) {

@@ -4,9 +4,6 @@
 
 namespace vantrel {
 
-namespace {
-
-// Round to nearest, ties to even, independent of the floating-point rounding mode.
 long double RoundHalfEven(long double v) {
     const long double lower = std::floor(v);
     const long double diff = v - lower;
@@ -14,6 +11,8 @@ long double RoundHalfEven(long double v) {
     if (diff < 0.5L) return lower;
     return std::fmod(lower, 2.0L) == 0 ? lower : lower + 1;
 }
+
+namespace {
 
 template <typename Code>
 long double Decode(Code d, double Y0, double A) {

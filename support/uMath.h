@@ -23,6 +23,9 @@ int LogFloatEncode(double x, double Y0, double A);
 long double LogFloatDecode(int16_t d, double Y0, double A);
 long double LogFloatDecode(int32_t d, double Y0, double A);
 
+// v rounded to the nearest integer, ties to even, whatever the floating-point rounding mode.
+long double RoundHalfEven(long double v);
+
 // Function whose root FindRoot searches.
 using TRootFunction = std::function<long double(long double)>;
 
