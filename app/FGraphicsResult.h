@@ -43,11 +43,6 @@ class EResultsWindowError : public Exception {
     const char* ClassName() const override { return "EResultsWindowError"; }
 };
 
-// The matching function of piB detection, in the expression evaluator's syntax, of x.
-inline constexpr const char* kMatchingFunctionExpression =
-    "(2/3)*(-0.5894)*(HEAV(x+(2*Pi))-HEAV(x+(Pi/2)))+(HEAV(x+(Pi/2))-HEAV(x))*((sin(2*x))/"
-    "(2*x))+(HEAV(x)-HEAV(x-Pi/2))*((sin(2*x))/(2*x))";
-
 // Points of the matching-function curve: j = 0 .. 5999.
 inline constexpr int kMatchingCurvePoints = 6000;
 // Histogram bin i holds the SS-SU code i - kHistogramOffset.
@@ -80,7 +75,7 @@ struct TResultPlot {
 // gap of sin(2x)/(2x) at x = 0) takes the value just to its right. Raises EResultsWindowError
 // when the expression cannot be parsed or evaluated, or the arrays are missing or unequal.
 TResultPlot BuildResultPlot(const TPiBHistogramData& data,
-                            const std::string& matchingExpression = kMatchingFunctionExpression);
+                            const std::string& matchingExpression = pib::kMatchingExpression);
 
 // "Histogram SU-SS and detected (LOG)piB (=1234)".
 std::string PiBTitleText(int32_t piB);

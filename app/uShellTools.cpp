@@ -37,48 +37,6 @@ std::string NormalisedAbsolute(const std::string& path) {
     return absolute.lexically_normal().string();
 }
 
-// Length of the UTF-8 sequence that starts with byte c, 0 when c cannot start one.
-int Utf8SequenceLength(unsigned char c) {
-    if (c < 0x80) return 1;
-    if (c >= 0xC2 && c <= 0xDF) return 2;
-    if (c >= 0xE0 && c <= 0xEF) return 3;
-    if (c >= 0xF0 && c <= 0xF4) return 4;
-    return 0;
-}
-
-bool IsWellFormedUtf8(const std::string& text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const int length = Utf8SequenceLength(lead);
-        if (length == 0 || i + length > text.size()) return false;
-        for (int k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-        if (length > 1) {
-            const auto second = static_cast<unsigned char>(text[i + 1]);
-            // Overlong forms, surrogates and code points beyond U+10FFFF.
-            if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
-                (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
-                return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-std::string Latin1ToUtf8(const std::string& text) {
-    std::string out;
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            out += ch;
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 // The trimmed number after the first keyword and before the next "HZ", or empty.
 std::string ValueAfter(const std::string& upper, const std::string& keyword) {
     const std::size_t at = upper.find(keyword);
@@ -145,7 +103,7 @@ bool WriteBatchLog(const std::vector<std::string>& lines, const std::string& log
 }
 
 std::string HeaderTextForDisplay(const std::string& text) {
-    return IsWellFormedUtf8(text) ? text : Latin1ToUtf8(text);
+    return HeaderTextToUtf8(text);
 }
 
 bool IsAnnotationLabel(const std::string& label) {
