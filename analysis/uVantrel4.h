@@ -179,6 +179,24 @@ class TMainWindowDisabler {
     TMainWindowDisabler& operator=(const TMainWindowDisabler&) = delete;
 };
 
+// The progress window of one stage: created with its text and shown while the object lives,
+// hidden and released on every path.
+class TStageProgress {
+  public:
+    explicit TStageProgress(const std::string& text) : FWindow(EngineWindows().CreateProgress()) {
+        FWindow->SetText(text);
+        FWindow->Show();
+    }
+    ~TStageProgress() { FWindow->Hide(); }
+    TStageProgress(const TStageProgress&) = delete;
+    TStageProgress& operator=(const TStageProgress&) = delete;
+    TProgressWindow& operator*() { return *FWindow; }
+    TProgressWindow* operator->() { return FWindow.get(); }
+
+  private:
+    std::unique_ptr<TProgressWindow> FWindow;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Parameters and their check
 

@@ -41,22 +41,6 @@ constexpr int32_t kShiftBlock = 4;
 // Blocks a thread takes at a time.
 constexpr int32_t kBlocksPerGrab = 8;
 
-// The progress window of one stage: shown while it lives, hidden and released on every path.
-class TShownProgress {
-  public:
-    explicit TShownProgress(const std::string& text) : FWindow(EngineWindows().CreateProgress()) {
-        FWindow->SetText(text);
-        FWindow->Show();
-    }
-    ~TShownProgress() { FWindow->Hide(); }
-    TShownProgress(const TShownProgress&) = delete;
-    TShownProgress& operator=(const TShownProgress&) = delete;
-    TProgressWindow& operator*() { return *FWindow; }
-
-  private:
-    std::unique_ptr<TProgressWindow> FWindow;
-};
-
 // Counts one second into the histogram, unless both SU and SS code to 0 or SS - SU has no bin.
 void CountSecond(int16_t suCode, int16_t ssCode, std::vector<int32_t>& histogram) {
     const long double su = results::DecodeValue(suCode);
@@ -276,7 +260,7 @@ std::vector<double> MatchCurve(const std::vector<int32_t>& smoothed,
 
 bool DetectPiB(const TAnalysisParam& AP, TInputSignalChar& ISC) {
     TMainWindowDisabler disabler;
-    TShownProgress progress("Creating histogram of SS-SU");
+    TStageProgress progress("Creating histogram of SS-SU");
     std::vector<int32_t> histogram(pib::kBins, 0);
     if (!BuildHistogram(AP, *progress, histogram)) return false;
 

@@ -84,19 +84,6 @@ void ConfigureSeFilter(TSUSSParameters& SP, const TAnalysisParam& AP) {
     se.Reset();
 }
 
-// Hides the progress window on every way out of the record loop (the window is released with
-// the owning pointer).
-class TShownProgress {
-  public:
-    explicit TShownProgress(TProgressWindow& window) : FWindow(window) { FWindow.Show(); }
-    ~TShownProgress() { FWindow.Hide(); }
-    TShownProgress(const TShownProgress&) = delete;
-    TShownProgress& operator=(const TShownProgress&) = delete;
-
-  private:
-    TProgressWindow& FWindow;
-};
-
 // Reads the analysed signal's part of input record `index` into `samples`.
 void ReadInputRecord(TEDFFile& input, int32_t signal, int32_t index, TDynSmallIntArray& samples) {
     try {
@@ -305,10 +292,8 @@ bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
     int32_t m = 0;      // next sample of the results record
     double aSU = 0, aSS = 0;
 
-    std::unique_ptr<TProgressWindow> progress = EngineWindows().CreateProgress();
     TMainWindowDisabler disabled;
-    progress->SetText("Computing SU and SS from EDF inputfile");
-    TShownProgress shown(*progress);
+    TStageProgress progress("Computing SU and SS from EDF inputfile");
 
     // Only the analysed signal's bytes are read: of a 20-signal recording a twentieth.
     TSignalRecords signal(input, AP.SignalIndex, ISC.SamplesPerRecord);
