@@ -82,8 +82,10 @@ extern int32_t XPiBMinus;          // LF artifact threshold (default -9)
 extern int32_t XPiBZero;           // missing-signal threshold (default 10)
 extern double IIRBackpolate;       // backpolate value of the SE filter (default 0.5)
 extern std::string DUEFilterName;  // factory name of the DU/E filter: DUE, DUE1987, DUE2007
-extern int32_t MatchCurveThreads;  // threads for piB's match curve; 0 = one per core
-void ResetEngineSettings();        // back to the defaults (tests)
+// Threads a run may use: the SU/SS stage's input reader and piB's match curve. 0 = one per core;
+// 1 = the calling thread only (a cohort runs one process per core).
+extern int32_t AnalysisThreads;
+void ResetEngineSettings();  // back to the defaults (tests)
 
 // ---------------------------------------------------------------------------------------------
 // The windows, as the engine sees them

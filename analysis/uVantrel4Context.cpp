@@ -11,7 +11,7 @@ int32_t XPiBMinus = -9;
 int32_t XPiBZero = 10;
 double IIRBackpolate = 0.5;
 std::string DUEFilterName = "DUE";
-int32_t MatchCurveThreads = 0;
+int32_t AnalysisThreads = 0;
 
 void ResetEngineSettings() {
     XPiBPlus = 9;
@@ -19,7 +19,7 @@ void ResetEngineSettings() {
     XPiBZero = 10;
     IIRBackpolate = 0.5;
     DUEFilterName = "DUE";
-    MatchCurveThreads = 0;
+    AnalysisThreads = 0;
 }
 
 void TProgressList::Append(const std::string& text) {

@@ -268,7 +268,7 @@ bool DetectPiB(const TAnalysisParam& AP, TInputSignalChar& ISC) {
     const std::vector<int32_t> smoothed = SmoothHistogram(histogram);
     const std::vector<double> matching = MatchingFunction();
     const int32_t peak = std::max(0, FirstMaximum(matching, pib::kMatchingLength - 2));
-    const std::vector<double> curve = MatchCurve(smoothed, matching, peak, MatchCurveThreads);
+    const std::vector<double> curve = MatchCurve(smoothed, matching, peak, AnalysisThreads);
     const int32_t best = FirstMaximum(curve, pib::kBins - 2);
     if (best >= 0) ISC.PiB = best - pib::kBinOffset;
 

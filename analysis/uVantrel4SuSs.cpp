@@ -6,10 +6,13 @@
 // by sample with another implementation, and a "simplification" (a double time accumulator,
 // a fused multiply-add) moves which sample closes a second or changes the last bit of a sum.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "analysis/uVantrel4.h"
 #include "analysis/uVantrel4Codes.h"
@@ -99,47 +102,162 @@ void ReadInputRecord(TEDFFile& input, int32_t signal, int32_t index, TDynSmallIn
     }
 }
 
-// The analysed signal's samples of the input records, only the signal's bytes, read ahead in
-// batches that grow from one record to 64: a long recording costs few system calls, and a
-// record that the file no longer holds is still met, and reported, at that record (a batch
-// that fails is read again record by record).
+// The analysed signal's samples of the input records, only the signal's bytes, in batches that
+// grow from one record to 64: a long recording costs few system calls. A batch that fails is
+// read again record by record, so a record that the file no longer holds is still met, and
+// reported, at that record, on the stage's thread.
+//
+// With a worker, the next batch is read while the stage filters the current one, so copying
+// from the page cache overlaps the arithmetic. The input file is then touched by one thread at a
+// time: the worker while a batch is asked for, the stage's thread when none is. The two hand
+// batches over by spinning briefly before they sleep: the other side nearly always answers
+// within microseconds, and a sleep and wake-up per batch cost more than the reads saved.
 class TSignalRecords {
   public:
-    TSignalRecords(TEDFFile& input, int32_t signal, int32_t samplesPerRecord)
+    TSignalRecords(TEDFFile& input, int32_t signal, int32_t samplesPerRecord, bool worker)
         : FInput(input),
           FSignal(signal),
           FSamplesPerRecord(samplesPerRecord),
           FMaxBatch(std::clamp(kMaxBatchSamples / std::max(samplesPerRecord, 1), 1, 64)),
-          FSamples(static_cast<size_t>(FMaxBatch) * samplesPerRecord) {}
+          FRecords(input.NumberOfRecords()),
+          FCurrent(FMaxBatch, samplesPerRecord),
+          FAhead(FMaxBatch, samplesPerRecord) {
+        if (!worker || FRecords < 2) return;
+        try {
+            FWorker = std::thread([this] { Work(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the batches are read on the stage's thread.
+        }
+    }
+    ~TSignalRecords() {
+        if (!FWorker.joinable()) return;
+        FState.store(TAhead::Stop, std::memory_order_release);
+        FState.notify_all();
+        FWorker.join();  // a batch being read is finished first: a few microseconds
+    }
+    TSignalRecords(const TSignalRecords&) = delete;
+    TSignalRecords& operator=(const TSignalRecords&) = delete;
 
     // The samples of record j; records are asked for in increasing order.
     const int16_t* Record(int32_t j) {
-        if (j < FFirst || j >= FFirst + FCount) Read(j);
-        return FSamples.data() + static_cast<size_t>(j - FFirst) * FSamplesPerRecord;
+        if (j < FCurrent.First || j >= FCurrent.First + FCurrent.Count) Load(j);
+        return FCurrent.Samples.data() +
+               static_cast<size_t>(j - FCurrent.First) * FSamplesPerRecord;
     }
 
   private:
     static constexpr int32_t kMaxBatchSamples = 32768;  // 64 KiB
+    static constexpr int kSpins = 4096;                 // about 100 to 200 microseconds
 
-    void Read(int32_t j) {
-        FCount = 0;
-        const int32_t count = std::min(FBatch, FInput.NumberOfRecords() - j);
-        FBatch = std::min(FBatch * 2, FMaxBatch);
-        if (count > 1 && FInput.ReadSignalInto(FSignal, j, count, FSamples.data())) {
-            FFirst = j;
-            FCount = count;
+    struct TBatch {
+        TBatch(int32_t records, int32_t samplesPerRecord)
+            : Samples(static_cast<size_t>(records) * samplesPerRecord) {}
+        TDynSmallIntArray Samples;
+        int32_t First = 0, Count = 0;  // the records held
+    };
+    // Of the batch read ahead: Idle (none asked for) -> Asked (by the stage) -> Read or Failed
+    // (by the worker) -> Idle (taken by the stage). Stop ends the worker.
+    enum class TAhead : uint8_t { Idle, Asked, Read, Failed, Stop };
+
+    void Load(int32_t j) {
+        if (FWorker.joinable())
+            LoadAhead(j);
+        else
+            LoadHere(j);
+    }
+
+    // Without a worker: the batch from j on this thread.
+    void LoadHere(int32_t j) {
+        const int32_t count = NextCount(j);
+        if (count > 1 && FInput.ReadSignalInto(FSignal, j, count, FCurrent.Samples.data())) {
+            FCurrent.First = j;
+            FCurrent.Count = count;
             return;
         }
-        ReadInputRecord(FInput, FSignal, j, FSamples);
-        FFirst = j;
-        FCount = 1;
+        LoadAlone(j);
+    }
+
+    // With a worker: the batch it read for j, or record j alone (the first record, or one
+    // whose batch failed); then the worker is asked for the batch after it.
+    void LoadAhead(int32_t j) {
+        const bool asked = FState.load(std::memory_order_relaxed) != TAhead::Idle;
+        if (asked && TakeAhead() && FAhead.First == j)
+            std::swap(FCurrent, FAhead);
+        else
+            LoadAlone(j);
+        const int32_t next = FCurrent.First + FCurrent.Count;
+        if (next >= FRecords) return;
+        FAhead.First = next;
+        FAhead.Count = NextCount(next);
+        FState.store(TAhead::Asked, std::memory_order_release);
+        FState.notify_one();
+    }
+
+    void LoadAlone(int32_t j) {
+        ReadInputRecord(FInput, FSignal, j, FCurrent.Samples);
+        FCurrent.First = j;
+        FCurrent.Count = 1;
+    }
+
+    // Records in the batch from `first`; the batches after it are twice as long, up to the most.
+    int32_t NextCount(int32_t first) {
+        const int32_t count = std::min(FBatch, FRecords - first);
+        FBatch = std::min(FBatch * 2, FMaxBatch);
+        return count;
+    }
+
+    // Waits for the batch asked for; true when it was read whole.
+    bool TakeAhead() {
+        const TAhead state =
+            Await([](TAhead s) { return s == TAhead::Read || s == TAhead::Failed; });
+        FState.store(TAhead::Idle, std::memory_order_relaxed);
+        return state == TAhead::Read;
+    }
+
+    template <typename Done>
+    TAhead Await(Done done) {
+        for (int spin = 0;; ++spin) {
+            const TAhead state = FState.load(std::memory_order_acquire);
+            if (done(state)) return state;
+            if (spin < kSpins)
+                CpuRelax();
+            else
+                FState.wait(state, std::memory_order_acquire);
+        }
+    }
+
+    static void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+
+    void Work() {
+        while (true) {
+            if (Await([](TAhead s) { return s == TAhead::Asked || s == TAhead::Stop; }) ==
+                TAhead::Stop)
+                return;
+            bool read = false;
+            try {
+                read = FInput.ReadSignalInto(FSignal, FAhead.First, FAhead.Count,
+                                             FAhead.Samples.data());
+            } catch (...) {
+                read = false;  // the stage's thread reads the records again and reports
+            }
+            // A Stop set meanwhile stays.
+            TAhead asked = TAhead::Asked;
+            FState.compare_exchange_strong(asked, read ? TAhead::Read : TAhead::Failed,
+                                           std::memory_order_acq_rel);
+            FState.notify_one();
+        }
     }
 
     TEDFFile& FInput;
-    const int32_t FSignal, FSamplesPerRecord, FMaxBatch;
-    TDynSmallIntArray FSamples;
-    int32_t FBatch = 1;
-    int32_t FFirst = 0, FCount = 0;
+    const int32_t FSignal, FSamplesPerRecord, FMaxBatch, FRecords;
+    int32_t FBatch = 1;  // records of the next batch
+    TBatch FCurrent, FAhead;
+    std::atomic<TAhead> FState{TAhead::Idle};
+    std::thread FWorker;
 };
 
 }  // namespace
@@ -296,7 +414,9 @@ bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
     TStageProgress progress("Computing SU and SS from EDF inputfile");
 
     // Only the analysed signal's bytes are read: of a 20-signal recording a twentieth.
-    TSignalRecords signal(input, AP.SignalIndex, ISC.SamplesPerRecord);
+    const bool reader =
+        AnalysisThreads > 1 || (AnalysisThreads <= 0 && std::thread::hardware_concurrency() > 1);
+    TSignalRecords signal(input, AP.SignalIndex, ISC.SamplesPerRecord, reader);
     const int32_t records = input.NumberOfRecords();
     for (int32_t j = 0; j < records; ++j) {
         const int16_t* in = signal.Record(j);

@@ -54,19 +54,6 @@ QString HeaderQ(const std::string& text) {
     return QString::fromUtf8(HeaderTextForDisplay(text));
 }
 
-std::string CurrentDirectory() {
-    std::error_code ec;
-    const fs::path dir = fs::current_path(ec);
-    return ec ? std::string(".") : dir.string();
-}
-
-// A regular file of that name exists: not a directory, and no pipe or device whose opening
-// could wait for a writer.
-bool RegularFileExists(const std::string& name) {
-    std::error_code ec;
-    return fs::is_regular_file(name, ec);
-}
-
 void SetHint(QWidget* widget, const char* hint) {
     widget->setToolTip(QObject::tr(hint));
     widget->setToolTipDuration(kHintMilliseconds);
@@ -102,8 +89,7 @@ TMainForm::TMainForm(std::vector<std::string> args, TDialogs& dialogs, QWidget* 
     : QMainWindow(parent),
       FArgs(std::move(args)),
       FDialogs(dialogs),
-      FEngineWindows(this, dialogs),
-      FBatchRun(HasBatchOption(FArgs)) {
+      FEngineWindows(this, dialogs) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(tr("Vantrel version 4"));
     BuildWindow();
@@ -111,7 +97,7 @@ TMainForm::TMainForm(std::vector<std::string> args, TDialogs& dialogs, QWidget* 
     ConnectHandlers();
     FProgressList.OnAppend = [this](const std::string& line) { EchoLine(line); };
     SetEngineWindows(&FEngineWindows);
-    RunContext().BatchMode = BatchMode();
+    RunContext().BatchMode = false;
     RunContext().ProgressList = &FProgressList;
 }
 
@@ -319,34 +305,16 @@ void TMainForm::Guarded(Handler handler) {
 }
 
 void TMainForm::GeneralErrorReport(const std::string& text) {
-    if (BatchMode()) {
-        AppendLine(text);
-        Finish(kExitFailed, true);
-    } else {
-        FDialogs.Error(this, HeaderQ(text));
-    }
+    FDialogs.Error(this, HeaderQ(text));
 }
 
 void TMainForm::EchoLine(const std::string& line) {
     MemoProgress->appendPlainText(HeaderQ(line));
-    if (BatchMode()) {
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fputc('\n', stderr);
-        std::fflush(stderr);
-    }
 }
 
-void TMainForm::Finish(int exitCode, bool writeLog) {
+void TMainForm::Finish(int exitCode) {
     if (FFinished) return;
     FFinished = true;
-    if (BatchMode() && writeLog && !FProgressList.Lines().empty()) {
-        std::string error;
-        const std::string log = BatchLogFileName(OutputFileText(), CurrentDirectory());
-        if (!WriteBatchLog(FProgressList.Lines(), log, error)) {
-            std::fprintf(stderr, "%s\n", error.c_str());  // the lines were echoed already
-            exitCode = kExitFailed;
-        }
-    }
     FExitCode = exitCode;
     close();
     QCoreApplication::exit(exitCode);
@@ -376,25 +344,21 @@ void TMainForm::FirstIdle() {
     try {
         outcome = ParseCommandLine(FArgs, *this, FOptions);
     } catch (const std::exception& e) {
-        GeneralErrorReport(e.what());  // no run starts; a batch run ends with its log
+        GeneralErrorReport(e.what());  // no run starts
         return;
     }
-    RunContext().BatchMode = BatchMode();
     if (outcome == TParseOutcome::Usage) {
         ShowUsage();
-        Finish(kExitUsage, false);
+        Finish(kExitUsage);
         return;
     }
     if (isVisible()) repaint();
-    if (!BatchMode()) return;
-    Guarded([this] { StartButtonClick(); });
-    if (!FFinished) Finish(kExitFailed, true);  // a batch run always ends here
 }
 
 void TMainForm::ShowUsage() {
     std::fputs((UsageText() + "\n").c_str(), stdout);
     std::fflush(stdout);
-    if (!BatchMode()) FDialogs.Information(this, windowTitle(), ToQ(UsageText()));
+    FDialogs.Information(this, windowTitle(), ToQ(UsageText()));
 }
 
 void TMainForm::SetField(TCommandField field, const std::string& text) {
@@ -619,16 +583,10 @@ bool TMainForm::CheckParameters() {
     fields.SignalCount = EditSignalNr->Maximum();
     fields.SampleFrequency = FSampleFrequency;
     fields.UndersamplingFactor = FOptions.UndersamplingFactor;
-    const TParameterCheck check = CheckParameterFields(fields, BatchMode(), &FProgressList);
+    const TParameterCheck check = CheckParameterFields(fields, false, &FProgressList);
     if (!check.Ok) {
-        if (BatchMode()) {
-            // Unattended, the field's message is the only clue to what is wrong: it goes to
-            // the log instead of a dialog.
-            if (!check.FieldMessage.empty()) AppendLine(check.FieldMessage);
-        } else {
-            if (!check.FieldMessage.empty()) FDialogs.Error(this, ToQ(check.FieldMessage));
-            FocusField(check.Focus);
-        }
+        if (!check.FieldMessage.empty()) FDialogs.Error(this, ToQ(check.FieldMessage));
+        FocusField(check.Focus);
         return false;
     }
     FLP = check.LP;
@@ -641,12 +599,7 @@ bool TMainForm::CheckParameters() {
     return true;
 }
 
-void TMainForm::Refuse(const std::string& text, QWidget* focus, bool writeLog) {
-    if (BatchMode()) {
-        AppendLine(text);
-        Finish(kExitFailed, writeLog);
-        return;
-    }
+void TMainForm::Refuse(const std::string& text, QWidget* focus) {
     FDialogs.Error(this, ToQ(text));
     if (focus) focus->setFocus();
 }
@@ -657,13 +610,6 @@ bool TMainForm::RefusedBeforeStart() {
     if (!input.empty() && !output.empty()) {
         if (SameFile(input, output)) {
             Refuse("The results file must not be the input file", EditOutFileName);
-            return true;
-        }
-        const std::string log = BatchLogFileName(output, CurrentDirectory());
-        if (BatchMode() && (SameFile(log, input) || SameFile(log, output))) {
-            // Writing this log would damage a file of the run: the lines stay on stderr.
-            Refuse("The batch log \"" + log + "\" must not be the input file or the results file",
-                   EditOutFileName, false);
             return true;
         }
         const std::string bitmap = BitmapFileName(output);
@@ -699,10 +645,6 @@ void TMainForm::StartButtonClick() {
         if (FOptions.OverwriteOutput) {
             std::error_code ec;
             fs::remove(output, ec);  // the outcome is not tested: the run reports what follows
-        } else if (BatchMode()) {
-            AppendLine("Output file already exists!");
-            Finish(kExitFailed, true);
-            return;
         } else if (FDialogs.Question(this, tr("Confirmation"),
                                      tr("Do you want to overwrite\r\nthe output file?"), false)) {
             std::error_code ec;
@@ -711,18 +653,7 @@ void TMainForm::StartButtonClick() {
             return;
         }
     }
-    if (BatchMode()) {
-        AppendLine("Analysing file \"" + InputFileText() + "\"");
-        AppendLine("Signal# " + Trim(FromQ(EditSignalNr->Text())));
-        AppendLine("Output file \"" + output + "\"");
-    }
-    if (!CheckParameters()) {
-        if (BatchMode()) {
-            AppendLine("Analysis parameters error");
-            Finish(kExitFailed, true);
-        }
-        return;
-    }
+    if (!CheckParameters()) return;
     RunTheAnalysis();
 }
 
@@ -732,34 +663,22 @@ void TMainForm::ApplyEngineSettings() const {
     XPiBZero = FOptions.XPiBZero;
     IIRBackpolate = FOptions.IIRBackpolate;
     DUEFilterName = FOptions.DUEFilterName;
-    MatchCurveThreads = FOptions.MatchCurveThreads;
+    AnalysisThreads = FOptions.AnalysisThreads;
 }
 
 void TMainForm::RunTheAnalysis() {
     ApplyEngineSettings();
     const int32_t signalIndex = StrToInt32Or0(Trim(FromQ(EditSignalNr->Text()))) - 1;
-    bool completed = false;
     FRunning = true;
     try {
-        completed = RunAnalysis(InputFileText(), signalIndex, OutputFileText(), FF0, FB, FFc,
-                                FSmootherRate, FOptions.UndersamplingFactor, BatchMode(),
-                                FOptions.PrintPiB, FOptions.ExportBmp, &FProgressList);
+        RunAnalysis(InputFileText(), signalIndex, OutputFileText(), FF0, FB, FFc, FSmootherRate,
+                    FOptions.UndersamplingFactor, false, FOptions.PrintPiB, FOptions.ExportBmp,
+                    &FProgressList);
     } catch (const std::exception& e) {
-        FRunning = false;
-        if (BatchMode()) {
-            AppendLine(e.what());
-            Finish(kExitFailed, true);
-        } else {
-            FDialogs.Error(this, ToQ(e.what()));
-            Finish(kExitOk, false);
-        }
-        return;
+        FDialogs.Error(this, ToQ(e.what()));
     }
     FRunning = false;
-    if (BatchMode())
-        Finish(completed ? kExitOk : kExitFailed, true);
-    else
-        Finish(kExitOk, false);
+    Finish(kExitOk);  // one analysis per program run, whatever its outcome
 }
 
 }  // namespace vantrel

@@ -2,12 +2,10 @@
 // signal, states the filters applied during recording, enters or presets the analysis
 // parameters, names the results file and starts; progress lines and batch messages collect in
 // its progress list. The command line fills the same fields (ParseCommandLine writes through
-// SetField) and, with "/BATCH", presses Start by itself. One analysis per program run: when it
-// ends the window closes and the program ends.
+// SetField). One analysis per program run: when it ends the window closes and the program ends.
 //
-// Batch mode ("/BATCH" anywhere on the command line) never shows a window or a box: every
-// message becomes a progress-list line, every line is echoed to standard error, the lines are
-// appended to the batch log at the end, and ExitCode tells the outcome (0 completed, 2 failed).
+// A batch run ("/BATCH") has no window: TBatchRun (uBatchRun.h) runs it on the same fields as
+// texts.
 #pragma once
 
 #include <QMainWindow>
@@ -29,11 +27,6 @@ namespace vantrel {
 
 class TSpinField;
 
-// Process exit codes.
-inline constexpr int kExitOk = 0;      // interactive end, or a batch run that completed
-inline constexpr int kExitUsage = 1;   // after the usage text
-inline constexpr int kExitFailed = 2;  // a batch run that did not complete
-
 class TMainForm : public QMainWindow, public TCommandLineTarget {
     Q_OBJECT
 
@@ -43,8 +36,8 @@ class TMainForm : public QMainWindow, public TCommandLineTarget {
     TMainForm(std::vector<std::string> args, TDialogs& dialogs, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // The one-shot start: parses the command line into the fields and options and, in batch
-    // mode, presses Start. Call it once the event loop runs.
+    // The one-shot start: parses the command line into the fields and options. Call it once
+    // the event loop runs.
     void FirstIdle();
 
     // ---- Handlers ----
@@ -68,7 +61,6 @@ class TMainForm : public QMainWindow, public TCommandLineTarget {
     void AppendLine(const std::string& line) override;
 
     // ---- State ----
-    bool BatchMode() const { return FBatchRun || FOptions.BatchMode; }
     const TCommandLineValues& Options() const { return FOptions; }
     const TProgressList& ProgressList() const { return FProgressList; }
     double SampleFrequency() const { return FSampleFrequency; }
@@ -90,15 +82,14 @@ class TMainForm : public QMainWindow, public TCommandLineTarget {
     // Runs a handler; an error it raises becomes the general error report.
     template <typename Handler>
     void Guarded(Handler handler);
-    // The general error report: a box, or in batch mode a line and the end of the run.
+    // The general error report: a box.
     void GeneralErrorReport(const std::string& text);
-    // A refusal at Start: a box with the focus on `focus`, or in batch mode a line and the end.
-    void Refuse(const std::string& text, QWidget* focus, bool writeLog = true);
+    // A refusal at Start: a box, then the focus on `focus`.
+    void Refuse(const std::string& text, QWidget* focus);
     // Refuses a run whose files collide or whose signal holds annotations; true when refused.
     bool RefusedBeforeStart();
-    // Ends the program: writes the batch log (batch mode, writeLog, lines present), closes the
-    // window, leaves the event loop with exitCode.
-    void Finish(int exitCode, bool writeLog);
+    // Ends the program: closes the window, leaves the event loop with exitCode.
+    void Finish(int exitCode);
     void RunTheAnalysis();
     void ShowUsage();
     void FocusField(TParameterField field);
@@ -113,7 +104,6 @@ class TMainForm : public QMainWindow, public TCommandLineTarget {
     TQtEngineWindows FEngineWindows;
     TProgressList FProgressList;
     TCommandLineValues FOptions;
-    const bool FBatchRun;         // "/BATCH" stands somewhere on the command line
     double FSampleFrequency = 0;  // Hz, of the selected signal; 0 until one is selected
     double FF0 = 0, FB = 0, FFc = 0, FSmootherRate = 0, FLP = 0, FHP = 0;  // read at Start
     bool FRunning = false;

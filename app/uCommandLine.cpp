@@ -148,7 +148,7 @@ void HandleOption(std::string s, TCommandLineTarget& target, TCommandLineValues&
     if (Contains(s, "/THREADS=")) {
         s = AfterEquals(s);
         if (IsInt32Text(s) && StrToInt32Or0(s) >= 0)
-            values.MatchCurveThreads = StrToInt32Or0(s);
+            values.AnalysisThreads = StrToInt32Or0(s);
         else
             target.AppendLine("Invalid thread count (using one per core)");
         s.clear();

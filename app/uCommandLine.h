@@ -23,6 +23,11 @@
 
 namespace vantrel {
 
+// Process exit codes.
+inline constexpr int kExitOk = 0;      // interactive end, or a batch run that completed
+inline constexpr int kExitUsage = 1;   // after the usage text
+inline constexpr int kExitFailed = 2;  // a batch run that did not complete
+
 // The main window's fields that the command line writes.
 enum class TCommandField { InputFile, SignalNumber, OutputFile, F0, B, Fc, Rate, LP, HP };
 
@@ -39,7 +44,7 @@ struct TCommandLineValues {
     int32_t XPiBZero = 10;              // "/XPIBZERO="
     double IIRBackpolate = 0.5;         // "/IIRBACKPOLATE="
     std::string DUEFilterName = "DUE";  // "/DUE=": DUE, DUE1987 or DUE2007
-    int32_t MatchCurveThreads = 0;      // "/THREADS=": 0 = one per core; cohorts run 1 each
+    int32_t AnalysisThreads = 0;        // "/THREADS=": 0 = one per core; cohorts run 1 each
 };
 
 // Where the parsed arguments go. SetField writes a field's text and runs its change handler; an

@@ -14,10 +14,6 @@ namespace vantrel {
 
 namespace {
 
-bool BatchRun() {
-    return RunContext().BatchMode;
-}
-
 // Messages may quote header texts (patient, recording, labels): UTF-8 or Latin-1 bytes.
 QString MessageText(const std::string& text) {
     return QString::fromUtf8(HeaderTextForDisplay(text));
@@ -29,20 +25,15 @@ TQtEngineWindows::TQtEngineWindows(QWidget* owner, TDialogs& dialogs)
     : FOwner(owner), FDialogs(dialogs) {}
 
 void TQtEngineWindows::ShowError(const std::string& text) {
-    if (BatchRun()) {
-        if (TProgressList* list = RunContext().ProgressList) list->Append(text);
-        return;
-    }
     FDialogs.Error(FOwner, MessageText(text));
 }
 
 bool TQtEngineWindows::Confirm(const std::string& text) {
-    if (BatchRun()) return false;  // nobody to ask
     return FDialogs.Question(FOwner, QObject::tr("Confirmation"), MessageText(text), true);
 }
 
 std::unique_ptr<TProgressWindow> TQtEngineWindows::CreateProgress() {
-    return std::make_unique<TShowProgress>(FOwner, !BatchRun());
+    return std::make_unique<TShowProgress>(FOwner, true);
 }
 
 void TQtEngineWindows::SetMainWindowEnabled(bool enabled) {
@@ -66,7 +57,11 @@ void TQtEngineWindows::ProcessMessages() {
 }
 
 void TQtEngineWindows::ShowPiBHistogram(const TPiBHistogramData& data, bool print, bool exportBmp) {
-    ShowResultsWindow(FOwner, data, print, exportBmp, BatchRun());
+    ShowResultsWindow(FOwner, data, print, exportBmp, false);
+}
+
+void TQtBatchWindows::ShowPiBHistogram(const TPiBHistogramData& data, bool print, bool exportBmp) {
+    ShowResultsWindow(nullptr, data, print, exportBmp, true);
 }
 
 void InstallMessageProcessing(bool install) {

@@ -1,7 +1,6 @@
 // The engine's window interface implemented with the Qt windows: error boxes and questions
 // through TDialogs, progress windows, disabling the main window, event processing, and the
-// results window. In batch mode nothing is ever shown: an error becomes a progress-list line and
-// a question is answered No.
+// results window; and the windows of a batch run that prints or exports the histogram.
 #pragma once
 
 #include <QPointer>
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "analysis/uVantrel4.h"
+#include "app/uBatchRun.h"
 #include "app/uDialogs.h"
 
 namespace vantrel {
@@ -30,6 +30,13 @@ class TQtEngineWindows : public TEngineWindows {
   private:
     QPointer<QWidget> FOwner;
     TDialogs& FDialogs;
+};
+
+// A batch run's windows that draw the histogram off screen, to print or export it; nothing is
+// shown.
+class TQtBatchWindows : public TBatchWindows {
+  public:
+    void ShowPiBHistogram(const TPiBHistogramData& data, bool print, bool exportBmp) override;
 };
 
 // The results window of the piB histogram (its own module): shows, prints and/or exports it.

@@ -8,6 +8,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "edf/uEDF.h"
 #include "support/udStr.h"
@@ -79,6 +80,17 @@ std::string BitmapFileName(const std::string& resultsFileName) {
     for (char& c : name)
         if (c == '.') c = '_';
     return resultsFileName.substr(0, nameStart) + name + ".BMP";
+}
+
+bool RegularFileExists(const std::string& name) {
+    std::error_code ec;
+    return fs::is_regular_file(name, ec);
+}
+
+std::string CurrentDirectory() {
+    std::error_code ec;
+    const fs::path dir = fs::current_path(ec);
+    return ec ? std::string(".") : dir.string();
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -31,6 +31,13 @@ std::string BatchLogFileName(const std::string& outputField, const std::string& 
 // "/r/night1_edf.BMP").
 std::string BitmapFileName(const std::string& resultsFileName);
 
+// A regular file of that name exists: not a directory, and no pipe or device whose opening
+// could wait for a writer.
+bool RegularFileExists(const std::string& name);
+
+// The working directory, or "." when it cannot be had.
+std::string CurrentDirectory();
+
 // The two names denote the same file: device and inode when both exist (any path, any link),
 // the normalised absolute paths otherwise.
 bool SameFile(const std::string& a, const std::string& b);

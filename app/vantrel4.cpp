@@ -6,30 +6,36 @@
 // Exit codes: 0 interactive end or a completed batch run, 1 after the usage text, 2 a batch run
 // that did not complete (the reason is the last line of its log and of standard error) or a
 // signal list that could not be read.
-#include <QApplication>
-#include <QScreen>
-#include <QTimer>
+//
+// This program has no windows of its own: the signal list, the usage text without a display and
+// batch runs that draw nothing run here, without loading the window libraries (their loading
+// was a large part of a short run). Everything else is handed to vantrel4-window, installed
+// beside it, with the same arguments.
+#include <unistd.h>
+
 #include <algorithm>
-#include <clocale>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
-#include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
-#include "app/Main.h"
-#include "app/SplashForm.h"
+#include "app/uBatchRun.h"
 #include "app/uCommandLine.h"
 #include "app/uShellTools.h"
-#include "support/udRoot.h"
 
 using namespace vantrel;
 
 namespace {
 
-constexpr int kSplashMilliseconds = 1000;
+namespace fs = std::filesystem;
+
+constexpr const char* kWindowProgram = "vantrel4-window";
 
 bool EnvironmentSet(const char* name) {
     const char* value = std::getenv(name);
@@ -42,10 +48,12 @@ bool HaveDisplay() {
            EnvironmentSet("WAYLAND_DISPLAY");
 }
 
-// A batch run writes nothing to standard error but its own lines: Qt's own notes (a missing
-// runtime directory, a plugin's remarks) are dropped; only a fatal error is still told.
-void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+// The piB histogram is printed or exported as a bitmap: a batch run that draws.
+bool DrawsHistogram(const std::vector<std::string>& args) {
+    return std::any_of(args.begin(), args.end(), [](const std::string& arg) {
+        const std::optional<std::string> option = OptionForm(arg);
+        return option == "/BMP" || option == "/PRINTPIB";
+    });
 }
 
 int SignalListCommand(const std::vector<std::string>& args) {
@@ -66,10 +74,17 @@ void PrintUsage() {
     std::fflush(stdout);
 }
 
-void CenterOnScreen(QWidget& window) {
-    window.adjustSize();
-    if (const QScreen* screen = window.screen())
-        window.move(screen->availableGeometry().center() - window.rect().center());
+// Replaces this process by the window program beside this one; returns only when that fails.
+int StartWindowProgram(char** argv) {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    const fs::path program = (ec ? fs::path(argv[0]) : self).parent_path() / kWindowProgram;
+    const std::string name = program.string();
+    argv[0] = const_cast<char*>(name.c_str());
+    ::execv(name.c_str(), argv);
+    std::fprintf(stderr, "vantrel4: cannot start the window program \"%s\": %s\n", name.c_str(),
+                 std::strerror(errno));
+    return kExitFailed;
 }
 
 }  // namespace
@@ -80,62 +95,19 @@ int main(int argc, char** argv) {
 
     const bool batch = HasBatchOption(args);
     const bool usage = HasUsageOption(args);
-    if (batch && !usage && !EnvironmentSet("QT_QPA_PLATFORM")) {
-        // A batch run shows nothing: no display connection, and no fonts unless the histogram
-        // is drawn (printed or exported). The minimal platform loads none; starting a thousand
-        // runs of a cohort, that is time saved on every one.
-        const bool drawsHistogram = std::any_of(args.begin(), args.end(), [](const auto& arg) {
-            const std::optional<std::string> option = OptionForm(arg);
-            return option == "/BMP" || option == "/PRINTPIB";
-        });
-        qputenv("QT_QPA_PLATFORM", drawsHistogram ? "offscreen" : "minimal");
-    }
-    if (!HaveDisplay()) {
-        if (usage) {
-            PrintUsage();
-            return kExitUsage;
-        }
-        if (!batch) {
-            std::fprintf(stderr,
-                         "vantrel4: no display to show the window on; add /BATCH to run "
-                         "unattended, or see vantrel4 /?\n");
-            return kExitFailed;
-        }
-        qputenv("QT_QPA_PLATFORM", "offscreen");  // a compute server runs batch jobs too
-    }
-    if (batch) qInstallMessageHandler(QuietMessages);
-
-    QApplication app(argc, argv);
-    // QApplication took the process locale from the environment: numbers keep their ".".
-    std::setlocale(LC_NUMERIC, "C");
-    QApplication::setApplicationName(QStringLiteral("vantrel4"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vantrel"));
-    InstallMessageProcessing(true);
-    TQtDialogs dialogs;
-
-    if (usage) {
-        PrintUsage();
-        if (!batch)
-            dialogs.Information(nullptr, QStringLiteral("Vantrel version 4"),
-                                QString::fromStdString(UsageText()));
+    if (usage && (batch || !HaveDisplay())) {
+        PrintUsage();  // a box only when there is a person and a display to show it on
         return kExitUsage;
     }
-
-    std::unique_ptr<TMySplashForm> splash;
-    if (!batch) {
-        splash = std::make_unique<TMySplashForm>(TMySplashForm::TMode::Splash);
-        CenterOnScreen(*splash);
-        splash->show();
-        Delay(kSplashMilliseconds);
+    if (batch && !DrawsHistogram(args)) {
+        TBatchWindows windows;
+        return TBatchRun(args, windows).Run();
     }
-    TMainForm mainForm(args, dialogs);
-    splash.reset();
-    if (!batch) {
-        CenterOnScreen(mainForm);
-        mainForm.show();
+    if (!batch && !HaveDisplay()) {
+        std::fprintf(stderr,
+                     "vantrel4: no display to show the window on; add /BATCH to run "
+                     "unattended, or see vantrel4 /?\n");
+        return kExitFailed;
     }
-    QTimer::singleShot(0, &mainForm, [&mainForm] { mainForm.FirstIdle(); });
-    const int exitCode = QApplication::exec();
-    InstallMessageProcessing(false);
-    return exitCode;
+    return StartWindowProgram(argv);
 }

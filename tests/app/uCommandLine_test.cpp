@@ -99,7 +99,7 @@ TEST(CommandLine, SetsFlagsAndEngineSettings) {
     EXPECT_EQ(values.XPiBZero, 12);
     EXPECT_EQ(values.IIRBackpolate, 0.3);  // the later bad value keeps it, with a warning
     EXPECT_EQ(values.DUEFilterName, "DUE2007");
-    EXPECT_EQ(values.MatchCurveThreads, 1);
+    EXPECT_EQ(values.AnalysisThreads, 1);
 
     vantrel::ParseCommandLine({"/UNDERSAMPLE=0"}, target, values);
     EXPECT_EQ(values.UndersamplingFactor, 0);  // 0 restores the automatic choice

@@ -223,4 +223,24 @@ TEST_F(Vantrel4, UsageSignalListAndNoDisplay) {
     EXPECT_NE(interactive.Err.find("/BATCH"), std::string::npos);
 }
 
+// A batch run that draws nothing needs no window library: the program alone, copied without
+// vantrel4-window, completes it, and says which program is missing when a window is asked for.
+TEST_F(Vantrel4, BatchRunsNeedNoWindowProgram) {
+    const fs::path alone = dir / "alone";
+    fs::create_directories(alone);
+    fs::copy_file(VANTREL4_EXE, alone / "vantrel4", fs::copy_options::overwrite_existing);
+    const std::string program = Quoted((alone / "vantrel4").string());
+    const std::string batch = "cd " + Quoted(dir.string()) + " && " + program +
+                              " in.edf 1 alone.cvn 1 1.5 1.8 0.01666 /BATCH 2>/dev/null";
+    EXPECT_EQ(std::system(batch.c_str()), 0);
+    EXPECT_TRUE(fs::exists(dir / "alone.cvn"));
+
+    const std::string window =
+        "QT_QPA_PLATFORM=offscreen " + program + " 2>" + Quoted((dir / "err.txt").string());
+    const int status = std::system(window.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2);
+    EXPECT_NE(ReadAll(dir / "err.txt").find("cannot start the window program"), std::string::npos);
+    EXPECT_NE(ReadAll(dir / "err.txt").find("vantrel4-window"), std::string::npos);
+}
+
 }  // namespace
