@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <numbers>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FakeWindows.h"
@@ -341,12 +342,15 @@ class TTruncatingWindows : public TFakeEngineWindows {
 };
 
 TEST(SuSsWindows, UnreadableRecordIsReportedAndRaises) {
-    for (bool batch : {true, false}) {
-        SCOPED_TRACE(batch);
+    // Read on the stage's thread (1), and ahead on a second thread (2), which may have read a
+    // batch before the file was cut: either way the first record the file no longer holds
+    // ends the stage.
+    for (const auto& [batch, threads] : {std::pair{true, 1}, {false, 1}, {true, 2}, {false, 2}}) {
+        SCOPED_TRACE(::testing::Message() << "batch " << batch << ", threads " << threads);
         ScratchDir dir;
-        // Records of 4096 samples are read one by one, not from a read-ahead buffer.
         WriteRecording(dir.File("in.edf"), {.SamplesPerRecord = 4096, .Records = 4});
         TScopedFakeRun run(batch);
+        AnalysisThreads = threads;
         TTruncatingWindows windows;
         windows.Victim = dir.File("in.edf");
         SetEngineWindows(&windows);
