@@ -23,6 +23,7 @@
 #include <system_error>
 
 #include "app/SplashForm.h"
+#include "app/uRunFields.h"
 #include "app/uShellTools.h"
 #include "app/uSpinField.h"
 #include "edf/uEDF.h"
@@ -96,15 +97,9 @@ TMainForm::TMainForm(std::vector<std::string> args, TDialogs& dialogs, QWidget* 
     BuildMenus();
     ConnectHandlers();
     FProgressList.OnAppend = [this](const std::string& line) { EchoLine(line); };
-    SetEngineWindows(&FEngineWindows);
-    RunContext().BatchMode = false;
-    RunContext().ProgressList = &FProgressList;
 }
 
-TMainForm::~TMainForm() {
-    if (RunContext().Windows == &FEngineWindows) SetEngineWindows(nullptr);
-    if (RunContext().ProgressList == &FProgressList) RunContext().ProgressList = nullptr;
-}
+TMainForm::~TMainForm() = default;
 
 void TMainForm::BuildWindow() {
     auto* central = new QWidget(this);
@@ -455,40 +450,27 @@ void TMainForm::EditSignalNrChange() {
         LabelFilterSettings->clear();
         return;
     }
-    bool valid = false;
-    try {
-        valid = RegularFileExists(InputFileText()) && IsValidEDFFile(InputFileText(), false);
-    } catch (const std::exception&) {
-        valid = false;  // a file that cannot be opened is no valid EDF file
-    }
-    if (!valid) {
+    if (!IsUsableRecording(InputFileText())) {
         LabelSignalName->setText(tr(kNoValidFile));
         LabelFilterSettings->clear();
         return;
     }
     if (!IsInt32Text(text)) throw EConvertError("'" + text + "' is not a valid integer value");
-    const int32_t n = StrToInt32Or0(text);
     try {
-        TEDFFile file;
-        file.SetFileName(InputFileText());
-        file.SetReadOnly(true);
-        file.SetStrictChecking(false);
-        file.SetActive(true);
-        const int32_t ns = file.SignalCount();
-        EditSignalNr->SetMaximum(ns);
-        if (n <= 0 || n > ns) {
-            LabelSignalName->setText(tr("SignalNumber out of range (1..%1)").arg(ns));
+        const TSignalChoice choice = ChooseSignal(InputFileText(), StrToInt32Or0(text));
+        EditSignalNr->SetMaximum(choice.SignalCount);
+        if (!choice.InRange) {
+            LabelSignalName->setText(
+                tr("SignalNumber out of range (1..%1)").arg(choice.SignalCount));
             LabelFilterSettings->clear();
             return;
         }
-        const TCustomEDFSignalInfo& signal = file.Signal(n - 1);
-        FSampleFrequency =
-            static_cast<double>(signal.SamplesPerRecord() / file.FileInfo().RecordDuration());
+        FSampleFrequency = choice.SampleFrequency;
         LabelSignalName->setText(
             QStringLiteral("%1 (%2Hz)")
-                .arg(HeaderQ(Trim(signal.Label())), ToQ(FloatToStr(FSampleFrequency))));
-        LabelFilterSettings->setText(HeaderQ(Trim(signal.GetPrefiltering())));
-        FillFiltersFromPrefilter(signal.GetPrefiltering());
+                .arg(HeaderQ(Trim(choice.Label)), ToQ(FloatToStr(FSampleFrequency))));
+        LabelFilterSettings->setText(HeaderQ(Trim(choice.Prefiltering)));
+        FillFiltersFromPrefilter(choice.Prefiltering);
     } catch (const std::exception&) {
         // The file went away or its header cannot be read: the labels keep what they showed.
     }
@@ -605,35 +587,15 @@ void TMainForm::Refuse(const std::string& text, QWidget* focus) {
 }
 
 bool TMainForm::RefusedBeforeStart() {
-    const std::string input = Trim(InputFileText());
-    const std::string output = Trim(OutputFileText());
-    if (!input.empty() && !output.empty()) {
-        if (SameFile(input, output)) {
-            Refuse("The results file must not be the input file", EditOutFileName);
-            return true;
-        }
-        const std::string bitmap = BitmapFileName(output);
-        if (FOptions.ExportBmp && (SameFile(bitmap, input) || SameFile(bitmap, output))) {
-            Refuse("The bitmap \"" + bitmap + "\" must not be the input file or the results file",
-                   EditOutFileName);
-            return true;
-        }
+    const TFileRefusal refusal =
+        CollidingFiles(Trim(InputFileText()), Trim(OutputFileText()), false, FOptions.ExportBmp);
+    if (!refusal.Message.empty()) {
+        Refuse(refusal.Message, EditOutFileName);
+        return true;
     }
-    const std::string number = Trim(FromQ(EditSignalNr->Text()));
-    if (!IsInt32Text(number) || !RegularFileExists(InputFileText())) return false;
-    try {
-        TEDFFile file;
-        file.SetFileName(InputFileText());
-        file.SetReadOnly(true);
-        file.SetStrictChecking(false);
-        file.SetActive(true);
-        const int32_t n = StrToInt32Or0(number);
-        if (!file.IsValid() || n <= 0 || n > file.SignalCount()) return false;
-        if (!IsAnnotationLabel(file.Signal(n - 1).Label())) return false;
-    } catch (const std::exception&) {
-        return false;  // the parameter check reports an unreadable input file
-    }
-    Refuse("Signal " + number + " is an EDF+ annotation signal", EditSignalNr);
+    const std::string number = FromQ(EditSignalNr->Text());
+    if (!IsAnnotationSignal(InputFileText(), number)) return false;
+    Refuse("Signal " + Trim(number) + " is an EDF+ annotation signal", EditSignalNr);
     return true;
 }
 
@@ -657,17 +619,8 @@ void TMainForm::StartButtonClick() {
     RunTheAnalysis();
 }
 
-void TMainForm::ApplyEngineSettings() const {
-    XPiBPlus = FOptions.XPiBPlus;
-    XPiBMinus = FOptions.XPiBMinus;
-    XPiBZero = FOptions.XPiBZero;
-    IIRBackpolate = FOptions.IIRBackpolate;
-    DUEFilterName = FOptions.DUEFilterName;
-    AnalysisThreads = FOptions.AnalysisThreads;
-}
-
 void TMainForm::RunTheAnalysis() {
-    ApplyEngineSettings();
+    ApplyEngineSettings(FOptions);
     const int32_t signalIndex = StrToInt32Or0(Trim(FromQ(EditSignalNr->Text()))) - 1;
     FRunning = true;
     try {

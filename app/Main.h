@@ -16,6 +16,7 @@
 #include "app/uCommandLine.h"
 #include "app/uDialogs.h"
 #include "app/uQtEngineWindows.h"
+#include "app/uRunFields.h"
 
 class QLabel;
 class QLineEdit;
@@ -93,7 +94,6 @@ class TMainForm : public QMainWindow, public TCommandLineTarget {
     void RunTheAnalysis();
     void ShowUsage();
     void FocusField(TParameterField field);
-    void ApplyEngineSettings() const;
     void EchoLine(const std::string& line);
 
     std::string InputFileText() const;
@@ -103,6 +103,7 @@ class TMainForm : public QMainWindow, public TCommandLineTarget {
     TDialogs& FDialogs;
     TQtEngineWindows FEngineWindows;
     TProgressList FProgressList;
+    TEngineBinding FBinding{FEngineWindows, FProgressList, false};
     TCommandLineValues FOptions;
     double FSampleFrequency = 0;  // Hz, of the selected signal; 0 until one is selected
     double FF0 = 0, FB = 0, FFc = 0, FSmootherRate = 0, FLP = 0, FHP = 0;  // read at Start

@@ -11,12 +11,14 @@
 //   return TBatchRun(args, windows).Run();   // 0 completed, 1 usage, 2 failed
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "analysis/uVantrel4.h"
 #include "app/uCommandLine.h"
+#include "app/uRunFields.h"
 
 namespace vantrel {
 
@@ -33,7 +35,7 @@ class TBatchRun : public TCommandLineTarget {
     // args: the command-line arguments without the program name. windows: the engine's
     // windows for the run; they must outlive it.
     TBatchRun(std::vector<std::string> args, TEngineWindows& windows);
-    ~TBatchRun() override;
+    ~TBatchRun() override = default;
     TBatchRun(const TBatchRun&) = delete;
     TBatchRun& operator=(const TBatchRun&) = delete;
 
@@ -47,10 +49,10 @@ class TBatchRun : public TCommandLineTarget {
     const TProgressList& ProgressList() const { return FProgressList; }
 
   private:
+    std::string& Field(TCommandField field) { return FFields[static_cast<size_t>(field)]; }
     // The fields' change handlers, as the window runs them.
     void InputFileChanged();
     void SignalNumberChanged();
-    void OutputFileLeft();
 
     void Start();
     // Refuses a run whose files collide or whose signal holds annotations; true when refused.
@@ -58,21 +60,18 @@ class TBatchRun : public TCommandLineTarget {
     void Refuse(const std::string& text, bool writeLog = true);
     bool CheckParameters();
     void RunTheAnalysis();
-    void ApplyEngineSettings() const;
     // Writes the batch log (writeLog, lines present) and keeps the exit code; once.
     void Finish(int exitCode, bool writeLog);
 
     std::vector<std::string> FArgs;
-    TEngineWindows& FWindows;
     TProgressList FProgressList;
+    TEngineBinding FBinding;
     TCommandLineValues FOptions;
 
-    // The main window's fields, as texts.
-    std::string FInputFile, FSignalNumber, FOutputFile, FF0Text, FBText, FFcText, FRateText,
-        FLPText, FHPText;
-    int32_t FSignalMaximum = 65535;  // upper limit of the signal number: the file's signals
-    double FSampleFrequency = 0;     // Hz, of the selected signal; 0 until one is selected
-    double FF0 = 0, FB = 0, FFc = 0, FSmootherRate = 0;  // read at Start
+    std::array<std::string, 9> FFields;  // the main window's fields as texts, by TCommandField
+    int32_t FSignalMaximum = 65535;      // upper limit of the signal number: the file's signals
+    double FSampleFrequency = 0;         // Hz, of the selected signal; 0 until one is selected
+    TParameterCheck FChecked;            // the parameters as read at Start
 
     bool FFinished = false;
     int FExitCode = kExitFailed;

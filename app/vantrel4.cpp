@@ -27,6 +27,7 @@
 
 #include "app/uBatchRun.h"
 #include "app/uCommandLine.h"
+#include "app/uRunFields.h"
 #include "app/uShellTools.h"
 
 using namespace vantrel;
@@ -36,17 +37,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kWindowProgram = "vantrel4-window";
-
-bool EnvironmentSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-}
-
-// A platform to show windows on: a display, or a platform chosen explicitly.
-bool HaveDisplay() {
-    return EnvironmentSet("QT_QPA_PLATFORM") || EnvironmentSet("DISPLAY") ||
-           EnvironmentSet("WAYLAND_DISPLAY");
-}
 
 // The piB histogram is printed or exported as a bitmap: a batch run that draws.
 bool DrawsHistogram(const std::vector<std::string>& args) {
@@ -104,9 +94,7 @@ int main(int argc, char** argv) {
         return TBatchRun(args, windows).Run();
     }
     if (!batch && !HaveDisplay()) {
-        std::fprintf(stderr,
-                     "vantrel4: no display to show the window on; add /BATCH to run "
-                     "unattended, or see vantrel4 /?\n");
+        std::fprintf(stderr, "%s\n", kNoDisplayMessage);
         return kExitFailed;
     }
     return StartWindowProgram(argv);

@@ -19,6 +19,7 @@
 #include "app/uBatchRun.h"
 #include "app/uCommandLine.h"
 #include "app/uQtEngineWindows.h"
+#include "app/uRunFields.h"
 #include "app/uShellTools.h"
 #include "support/udRoot.h"
 
@@ -31,12 +32,6 @@ constexpr int kSplashMilliseconds = 1000;
 bool EnvironmentSet(const char* name) {
     const char* value = std::getenv(name);
     return value && *value;
-}
-
-// A platform to show windows on: a display, or a platform chosen explicitly.
-bool HaveDisplay() {
-    return EnvironmentSet("QT_QPA_PLATFORM") || EnvironmentSet("DISPLAY") ||
-           EnvironmentSet("WAYLAND_DISPLAY");
 }
 
 // A batch run writes nothing to standard error but its own lines: Qt's own notes (a missing
@@ -71,9 +66,7 @@ int main(int argc, char** argv) {
             return kExitUsage;
         }
         if (!batch) {
-            std::fprintf(stderr,
-                         "vantrel4: no display to show the window on; add /BATCH to run "
-                         "unattended, or see vantrel4 /?\n");
+            std::fprintf(stderr, "%s\n", kNoDisplayMessage);
             return kExitFailed;
         }
         qputenv("QT_QPA_PLATFORM", "offscreen");  // a compute server runs batch jobs too

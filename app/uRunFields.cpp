@@ -1,0 +1,107 @@
+#include "app/uRunFields.h"
+
+#include <cstdlib>
+#include <exception>
+
+#include "app/uShellTools.h"
+#include "edf/uEDF.h"
+#include "edf/uEDFTools.h"
+#include "support/udStr.h"
+
+namespace vantrel {
+
+namespace {
+
+// The recording opened read-only and leniently, as every look at a chosen input is.
+void OpenRecording(TEDFFile& file, const std::string& fileName) {
+    file.SetFileName(fileName);
+    file.SetReadOnly(true);
+    file.SetStrictChecking(false);
+    file.SetActive(true);
+}
+
+bool EnvironmentSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+}  // namespace
+
+bool IsUsableRecording(const std::string& fileName) {
+    try {
+        return RegularFileExists(fileName) && IsValidEDFFile(fileName, false);
+    } catch (const std::exception&) {
+        return false;  // a file that cannot be opened is no valid EDF file
+    }
+}
+
+TSignalChoice ChooseSignal(const std::string& fileName, int32_t number) {
+    TEDFFile file;
+    OpenRecording(file, fileName);
+    TSignalChoice choice;
+    choice.SignalCount = file.SignalCount();
+    choice.InRange = number > 0 && number <= choice.SignalCount;
+    if (!choice.InRange) return choice;
+    const TCustomEDFSignalInfo& signal = file.Signal(number - 1);
+    choice.Label = signal.Label();
+    choice.Prefiltering = signal.GetPrefiltering();
+    choice.SampleFrequency =
+        static_cast<double>(signal.SamplesPerRecord() / file.FileInfo().RecordDuration());
+    return choice;
+}
+
+bool IsAnnotationSignal(const std::string& fileName, const std::string& numberText) {
+    const std::string number = Trim(numberText);
+    if (!IsInt32Text(number) || !RegularFileExists(fileName)) return false;
+    try {
+        TEDFFile file;
+        OpenRecording(file, fileName);
+        const int32_t n = StrToInt32Or0(number);
+        return file.IsValid() && n > 0 && n <= file.SignalCount() &&
+               IsAnnotationLabel(file.Signal(n - 1).Label());
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+TFileRefusal CollidingFiles(const std::string& input, const std::string& output, bool batch,
+                            bool exportBmp) {
+    if (input.empty() || output.empty()) return {};
+    if (SameFile(input, output)) return {"The results file must not be the input file"};
+    const std::string log = BatchLogFileName(output, CurrentDirectory());
+    if (batch && (SameFile(log, input) || SameFile(log, output)))
+        return {"The batch log \"" + log + "\" must not be the input file or the results file",
+                false};
+    const std::string bitmap = BitmapFileName(output);
+    if (exportBmp && (SameFile(bitmap, input) || SameFile(bitmap, output)))
+        return {"The bitmap \"" + bitmap + "\" must not be the input file or the results file"};
+    return {};
+}
+
+void ApplyEngineSettings(const TCommandLineValues& values) {
+    XPiBPlus = values.XPiBPlus;
+    XPiBMinus = values.XPiBMinus;
+    XPiBZero = values.XPiBZero;
+    IIRBackpolate = values.IIRBackpolate;
+    DUEFilterName = values.DUEFilterName;
+    AnalysisThreads = values.AnalysisThreads;
+}
+
+TEngineBinding::TEngineBinding(TEngineWindows& windows, TProgressList& list, bool batch)
+    : FWindows(windows), FList(list) {
+    SetEngineWindows(&FWindows);
+    RunContext().BatchMode = batch;
+    RunContext().ProgressList = &FList;
+}
+
+TEngineBinding::~TEngineBinding() {
+    if (RunContext().Windows == &FWindows) SetEngineWindows(nullptr);
+    if (RunContext().ProgressList == &FList) RunContext().ProgressList = nullptr;
+}
+
+bool HaveDisplay() {
+    return EnvironmentSet("QT_QPA_PLATFORM") || EnvironmentSet("DISPLAY") ||
+           EnvironmentSet("WAYLAND_DISPLAY");
+}
+
+}  // namespace vantrel

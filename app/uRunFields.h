@@ -1,0 +1,64 @@
+// The main window's rules without the widgets, shared by the window and the batch run: what an
+// input file and a signal number tell, which files a run refuses to touch, the engine settings
+// and windows of a run, and whether there is a display for a window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "analysis/uVantrel4.h"
+#include "app/uCommandLine.h"
+
+namespace vantrel {
+
+// A regular file that opens as a valid EDF file (leniently); false also when it cannot be read.
+bool IsUsableRecording(const std::string& fileName);
+
+// What a signal number of a recording shows.
+struct TSignalChoice {
+    int32_t SignalCount = 0;          // signals in the recording
+    bool InRange = false;             // the number is 1 .. SignalCount
+    std::string Label, Prefiltering;  // of that signal, as the header holds them
+    double SampleFrequency = 0;       // Hz, of that signal
+};
+// Reads the recording's header (leniently). Raises the library's error when it cannot.
+TSignalChoice ChooseSignal(const std::string& fileName, int32_t number);
+
+// The signal that numberText names holds EDF+ annotations. False when the text is no number or
+// the recording cannot be read or has no such signal: the parameter check reports those.
+bool IsAnnotationSignal(const std::string& fileName, const std::string& numberText);
+
+// Why a run with these files must not start: the results file is the input, the batch log
+// (batch runs) or the bitmap (exportBmp) would be the input or the results file. An empty
+// Message when none collide. LogWritable is false when the log itself collides.
+struct TFileRefusal {
+    std::string Message;
+    bool LogWritable = true;
+};
+TFileRefusal CollidingFiles(const std::string& input, const std::string& output, bool batch,
+                            bool exportBmp);
+
+// Copies the command line's engine settings (thresholds, filter name, threads) to the engine.
+void ApplyEngineSettings(const TCommandLineValues& values);
+
+// Makes the engine report to these windows and this progress list, in batch mode or not, for
+// the life of the object; afterwards it has the headless windows and no list again.
+class TEngineBinding {
+  public:
+    TEngineBinding(TEngineWindows& windows, TProgressList& list, bool batch);
+    ~TEngineBinding();
+    TEngineBinding(const TEngineBinding&) = delete;
+    TEngineBinding& operator=(const TEngineBinding&) = delete;
+
+  private:
+    TEngineWindows& FWindows;
+    TProgressList& FList;
+};
+
+// A platform to show windows on: a display, or a platform chosen explicitly (QT_QPA_PLATFORM).
+bool HaveDisplay();
+inline constexpr const char* kNoDisplayMessage =
+    "vantrel4: no display to show the window on; add /BATCH to run unattended, or see "
+    "vantrel4 /?";
+
+}  // namespace vantrel
