@@ -8,12 +8,18 @@
 
 #include "analysis/uVantrel4.h"
 #include "support/uLogFloatTable.h"
+#include "support/uMath.h"
 
 namespace vantrel::results {
 
-// Built on first use (a few milliseconds, once per process; thread-safe).
+// The boundaries and values of TLogFloatTable(kLogFloatY0, kLogFloatA), computed at build time
+// by tools/make-code-table (a generated source of this library).
+extern const double kCodeBoundaries[kLogFloatMaxCode + 1];
+extern const long double kCodeValues[kLogFloatMaxCode + 2];
+
+// Made on first use from the generated tables (well under a millisecond; thread-safe).
 inline const TLogFloatTable& CodeTable() {
-    static const TLogFloatTable table(kLogFloatY0, kLogFloatA);
+    static const TLogFloatTable table(kLogFloatY0, kLogFloatA, kCodeBoundaries, kCodeValues);
     return table;
 }
 

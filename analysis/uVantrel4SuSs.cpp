@@ -442,24 +442,20 @@ bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
             const double due = SP.DueOut[i], se = SP.SeOut[i];
             aSU += due * se;
             aSS += se * se;
-            T += SP.SampleInterval;
             ++n;
-            bool complete = false;
             if (wholeSeconds) {
-                if (n == SP.SamplesPerSecond) {
-                    complete = true;
-                    n = 0;
-                    T = 0;
-                }
-            } else if (T >= 1.0L) {
-                complete = true;
+                // Seconds by samples: the time accumulator is not needed.
+                if (n < SP.SamplesPerSecond) continue;
+                n = 0;
+            } else {
+                T += SP.SampleInterval;
+                if (T < 1.0L) continue;
                 const double covered = static_cast<double>(n * SP.SampleInterval);
                 aSU /= covered;
                 aSS /= covered;
                 n = 0;
                 T -= 1.0L;
             }
-            if (!complete) continue;
             aSU = aSU * SP.SUScale;
             aSS = aSS * SP.SSScale;
             out[results::kSU * kSamplesPerRecord + m] = results::EncodeValue(aSU);

@@ -76,17 +76,40 @@ double FindBoundary(int code, double Y0, double A) {
 
 }  // namespace
 
-TLogFloatTable::TLogFloatTable(double Y0, double A) : FY0(Y0), FA(A) {
-    if (!(Y0 > 0) || !(A > 0)) throw std::invalid_argument("log-float table needs Y0 > 0, A > 0");
-    FBoundary.resize(kLogFloatMaxCode + 1);
-    FBoundary[0] = Y0;
-    for (int c = 1; c <= kLogFloatMaxCode; ++c)
-        FBoundary[c] = FindBoundary(c, Y0, A);
+namespace {
 
+void CheckParameters(double Y0, double A) {
+    if (!(Y0 > 0) || !(A > 0)) throw std::invalid_argument("log-float table needs Y0 > 0, A > 0");
+}
+
+}  // namespace
+
+TLogFloatTable::TLogFloatTable(double Y0, double A) : FY0(Y0), FA(A) {
+    CheckParameters(Y0, A);
+    FOwnBoundary.resize(kLogFloatMaxCode + 1);
+    FOwnBoundary[0] = Y0;
+    for (int c = 1; c <= kLogFloatMaxCode; ++c)
+        FOwnBoundary[c] = FindBoundary(c, Y0, A);
+    FOwnDecoded.resize(kLogFloatMaxCode + 2);
+    for (int32_t d = 0; d <= kLogFloatMaxCode + 1; ++d)
+        FOwnDecoded[d] = LogFloatDecode(d, Y0, A);
+    FBoundary = FOwnBoundary.data();
+    FDecoded = FOwnDecoded.data();
+    BuildBuckets();
+}
+
+TLogFloatTable::TLogFloatTable(double Y0, double A, const double* boundaries,
+                               const long double* values)
+    : FY0(Y0), FA(A), FBoundary(boundaries), FDecoded(values) {
+    CheckParameters(Y0, A);
+    BuildBuckets();
+}
+
+void TLogFloatTable::BuildBuckets() {
     // Buckets no wider than one code step (relative width 2^-p <= A), at most 2^12 per binade.
-    const int p = std::clamp(static_cast<int>(std::ceil(-std::log2(A))), 0, 12);
+    const int p = std::clamp(static_cast<int>(std::ceil(-std::log2(FA))), 0, 12);
     FShift = std::numeric_limits<double>::digits - 1 - p;
-    FFirstKey = Bits(Y0) >> FShift;
+    FFirstKey = Bits(FY0) >> FShift;
     const double top = std::min(FBoundary[kLogFloatMaxCode], std::numeric_limits<double>::max());
     const uint64_t buckets = (Bits(top) >> FShift) - FFirstKey + 1;
     FBucketCode.resize(buckets);
@@ -98,10 +121,6 @@ TLogFloatTable::TLogFloatTable(double Y0, double A) : FY0(Y0), FA(A) {
             ++code;
         FBucketCode[k] = static_cast<int16_t>(code);
     }
-
-    FDecoded.resize(kLogFloatMaxCode + 2);
-    for (int32_t d = 0; d <= kLogFloatMaxCode + 1; ++d)
-        FDecoded[d] = LogFloatDecode(d, Y0, A);
 }
 
 uint64_t TLogFloatTable::Key(double x) const {

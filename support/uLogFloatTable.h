@@ -10,6 +10,10 @@
 // code of their magnitude, as LogFloatEncode's two branches are each other's mirror.
 //
 // Decoding reads the value LogFloatDecode computed for the code when the table was built.
+//
+// Building the boundaries takes a few milliseconds (two logarithms or more per code); a program
+// that codes with one fixed pair can take them from a source generated at build time instead
+// (the second constructor), which leaves only the bucket index to build.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +25,11 @@ class TLogFloatTable {
   public:
     // Builds the tables (a few milliseconds); Y0 > 0 and A > 0.
     TLogFloatTable(double Y0, double A);
+    // Takes the boundaries (codes 0 .. 32767) and the values (codes 0 .. 32768) that the first
+    // constructor computes for the same Y0 and A, made earlier; they must outlive the table.
+    TLogFloatTable(double Y0, double A, const double* boundaries, const long double* values);
+    TLogFloatTable(const TLogFloatTable&) = delete;
+    TLogFloatTable& operator=(const TLogFloatTable&) = delete;
 
     // LogFloatEncode(x, Y0, A).
     int Encode(double x) const {
@@ -34,19 +43,24 @@ class TLogFloatTable {
         return d < 0 ? -FDecoded[-static_cast<int32_t>(d)] : FDecoded[d];
     }
 
-    // The smallest double whose code is at least `code` (1 .. 32767).
+    // The smallest double whose code is at least `code` (1 .. 32767); Y0 for code 0.
     double Boundary(int code) const { return FBoundary[code]; }
+    // LogFloatDecode(d, Y0, A) for d = 0 .. 32768.
+    long double Value(int32_t d) const { return FDecoded[d]; }
 
   private:
+    void BuildBuckets();
     int PositiveCode(double magnitude) const;
     uint64_t Key(double x) const;
 
     double FY0 = 0, FA = 0;
-    std::vector<double> FBoundary;      // [c], c = 1 .. 32767; [0] is Y0
-    int FShift = 0;                     // bits of the double below the bucket key
-    uint64_t FFirstKey = 0;             // key of Y0
-    std::vector<int16_t> FBucketCode;   // code at the lower edge of each bucket
-    std::vector<long double> FDecoded;  // value of the code |d|, d = 0 .. 32768
+    std::vector<double> FOwnBoundary;       // the boundaries when built here
+    std::vector<long double> FOwnDecoded;   // the values when built here
+    const double* FBoundary = nullptr;      // [c], c = 1 .. 32767; [0] is Y0
+    const long double* FDecoded = nullptr;  // value of the code |d|, d = 0 .. 32768
+    int FShift = 0;                         // bits of the double below the bucket key
+    uint64_t FFirstKey = 0;                 // key of Y0
+    std::vector<int16_t> FBucketCode;       // code at the lower edge of each bucket
 };
 
 }  // namespace vantrel

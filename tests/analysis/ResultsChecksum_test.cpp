@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,6 +15,7 @@
 
 #include "FakeWindows.h"
 #include "analysis/uVantrel4.h"
+#include "analysis/uVantrel4Codes.h"
 
 namespace vantrel {
 namespace {
@@ -68,6 +70,21 @@ TEST(ResultsChecksum, GeneratedRecordingsGiveTheRecordedBytes) {
         EXPECT_EQ(ResultsChecksum(output), c.Checksum) << "checksum " << hex;
     }
     fs::remove_all(dir);
+}
+
+// The code table the build generated is the one the program would compute at its start, entry
+// for entry (bit for bit: equal values could still differ in a zero's sign).
+TEST(ResultsCodeTable, GeneratedTableIsTheOneBuiltAtRunTime) {
+    const TLogFloatTable built(results::kLogFloatY0, results::kLogFloatA);
+    for (int c = 0; c <= kLogFloatMaxCode; ++c) {
+        const double boundary = built.Boundary(c);
+        ASSERT_EQ(std::memcmp(&results::kCodeBoundaries[c], &boundary, sizeof(double)), 0)
+            << "boundary of code " << c;
+    }
+    for (int32_t d = 0; d <= kLogFloatMaxCode + 1; ++d) {
+        const long double value = built.Value(d);
+        ASSERT_EQ(std::memcmp(&results::kCodeValues[d], &value, 10), 0) << "value of code " << d;
+    }
 }
 
 }  // namespace
