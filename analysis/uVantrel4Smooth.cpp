@@ -79,10 +79,10 @@ class TSmoothPass {
 
   private:
     // ---- Samples -----------------------------------------------------------------------
-    long double Value(Signal signal, int64_t t) { return results::DecodeValue(F.Get(signal, t)); }
+    long double Value(Signal signal, int64_t t) { return Codes.Decode(F.Get(signal, t)); }
     // The log-float code of a long double value, rounded to double on the way.
     void PutValue(Signal signal, int64_t t, long double value) {
-        F.Put(signal, t, results::EncodeValue(static_cast<double>(value)));
+        F.Put(signal, t, static_cast<int16_t>(Codes.Encode(static_cast<double>(value))));
     }
     // A ratio as digital value ratio x 100 x MCgain, held at +-32767, rounded half to even.
     void PutRatio(Signal signal, int64_t t, long double ratio) {
@@ -344,7 +344,8 @@ class TSmoothPass {
 
     TResultsRecords& F;
     const TSmoothSettings& S;
-    const int64_t T;  // seconds in the file
+    const TLogFloatTable& Codes = results::CodeTable();  // held: no first-use check per sample
+    const int64_t T;                                     // seconds in the file
     bool First = true;
     long double SSU = 0, SSS = 0;  // smoother state
     THistory HSUPlus, HSUMinus, HSSPlus, HSSMinus;

@@ -123,16 +123,4 @@ void TLogFloatTable::BuildBuckets() {
     }
 }
 
-uint64_t TLogFloatTable::Key(double x) const {
-    return (Bits(x) >> FShift) - FFirstKey;
-}
-
-int TLogFloatTable::PositiveCode(double magnitude) const {
-    if (magnitude >= FBoundary[kLogFloatMaxCode]) return kLogFloatMaxCode;
-    int code = FBucketCode[Key(magnitude)];
-    while (magnitude >= FBoundary[code + 1])
-        ++code;
-    return code;
-}
-
 }  // namespace vantrel

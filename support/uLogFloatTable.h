@@ -16,8 +16,11 @@
 // (the second constructor), which leaves only the bucket index to build.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <vector>
+
+#include "support/uMath.h"
 
 namespace vantrel {
 
@@ -50,8 +53,15 @@ class TLogFloatTable {
 
   private:
     void BuildBuckets();
-    int PositiveCode(double magnitude) const;
-    uint64_t Key(double x) const;
+    // Inline, as Encode: the analysis codes millions of values.
+    int PositiveCode(double magnitude) const {
+        if (magnitude >= FBoundary[kLogFloatMaxCode]) return kLogFloatMaxCode;
+        int code = FBucketCode[Key(magnitude)];
+        while (magnitude >= FBoundary[code + 1])
+            ++code;
+        return code;
+    }
+    uint64_t Key(double x) const { return (std::bit_cast<uint64_t>(x) >> FShift) - FFirstKey; }
 
     double FY0 = 0, FA = 0;
     std::vector<double> FOwnBoundary;       // the boundaries when built here
