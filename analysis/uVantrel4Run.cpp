@@ -14,6 +14,7 @@
 
 #include "analysis/uVantrel4.h"
 #include "edf/uDataFile.h"
+#include "edf/uEDFTools.h"
 #include "edf/udDisk.h"
 #include "support/uExceptions.h"
 #include "support/udStr.h"
@@ -79,10 +80,7 @@ struct TInputLayout {
 TInputLayout ReadInputLayout(const std::string& inputFileName) {
     try {
         TEDFFile input;
-        input.SetFileName(inputFileName);
-        input.SetReadOnly(true);
-        input.SetStrictChecking(false);
-        input.SetActive(true);
+        OpenForReading(input, inputFileName);
         if (!input.IsValid()) return {};
         return {input.FileInfo().RecordDuration(), input.NumberOfRecords()};
     } catch (const Exception&) {
@@ -150,10 +148,7 @@ std::string ResmoothQuestion(const TAnalysisParam& AP, TEDFFile& file) {
 // cut short passes here and fails the record count of the signature.
 bool OpenExistingResultsFile(TEDFFile& file, const std::string& fileName) {
     try {
-        file.SetFileName(fileName);
-        file.SetReadOnly(true);
-        file.SetStrictChecking(false);
-        file.SetActive(true);
+        OpenForReading(file, fileName);
         return file.IsValid();
     } catch (const Exception&) {
         return false;

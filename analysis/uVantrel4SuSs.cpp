@@ -17,6 +17,7 @@
 #include "analysis/uVantrel4.h"
 #include "analysis/uVantrel4Codes.h"
 #include "edf/uDataFile.h"
+#include "edf/uEDFTools.h"
 #include "support/uMath.h"
 
 namespace vantrel {
@@ -267,10 +268,7 @@ class TSignalRecords {
 bool GetInputSignalChar(const TAnalysisParam& AP, TInputSignalChar& ISC) {
     try {
         TEDFFile input;
-        input.SetFileName(AP.InputFileName);
-        input.SetReadOnly(true);
-        input.SetStrictChecking(false);
-        input.SetActive(true);
+        OpenForReading(input, AP.InputFileName);
         if (!input.HeaderValid() || AP.SignalIndex < 0 || AP.SignalIndex >= input.SignalCount())
             return false;
         const TCustomEDFSignalInfo& signal = input.Signal(AP.SignalIndex);
@@ -485,10 +483,7 @@ bool ComputeSuSs(TSUSSParameters& SP, const TAnalysisParam& AP, const TInputSign
         return false;
     }
     TEDFFile input;
-    input.SetFileName(AP.InputFileName);
-    input.SetReadOnly(true);
-    input.SetStrictChecking(false);
-    input.SetActive(true);
+    OpenForReading(input, AP.InputFileName);
 
     if (!PrepareSuSsParameters(SP, AP, ISC, input.FileInfo().RecordDuration())) return false;
     TStageResources release(SP);

@@ -10,12 +10,11 @@
 
 namespace vantrel {
 
-TShowProgress::TShowProgress(QWidget* owner, bool visible)
+TShowProgress::TShowProgress(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       Label1(new QLabel(this)),
       ProgressBar1(new QProgressBar(this)),
-      Button1(new QPushButton(tr("Cancel"), this)),
-      FVisible(visible) {
+      Button1(new QPushButton(tr("Cancel"), this)) {
     setWindowTitle(tr("Progress"));
     setObjectName(QStringLiteral("ShowProgress"));
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -46,7 +45,7 @@ void TShowProgress::SetPosition(int percent) {
 }
 
 void TShowProgress::Show() {
-    if (FVisible) show();
+    show();
 }
 
 void TShowProgress::Hide() {

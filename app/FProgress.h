@@ -17,8 +17,7 @@ class TShowProgress : public QDialog, public TProgressWindow {
     Q_OBJECT
 
   public:
-    // visible false: a batch run, which shows no window; the window then only keeps its state.
-    TShowProgress(QWidget* owner, bool visible);
+    explicit TShowProgress(QWidget* owner);
 
     void SetText(const std::string& text) override;  // Label1, repainted at once
     void SetPosition(int percent) override;          // ProgressBar1, 0 .. 100
@@ -38,7 +37,6 @@ class TShowProgress : public QDialog, public TProgressWindow {
     QLabel* Label1;
     QProgressBar* ProgressBar1;
     QPushButton* Button1;
-    bool FVisible;
     bool FCancelled = false;  // set by Cancel, never reset
 };
 

@@ -351,8 +351,7 @@ void TMainForm::FirstIdle() {
 }
 
 void TMainForm::ShowUsage() {
-    std::fputs((UsageText() + "\n").c_str(), stdout);
-    std::fflush(stdout);
+    PrintUsage();
     FDialogs.Information(this, windowTitle(), ToQ(UsageText()));
 }
 
@@ -425,10 +424,7 @@ void TMainForm::EditInFileNameChange() {
     const std::string name = InputFileText();
     if (!RegularFileExists(name)) return;  // typing on: the labels keep their text
     TEDFFile file;
-    file.SetFileName(name);
-    file.SetReadOnly(true);
-    file.SetStrictChecking(false);
-    file.SetActive(true);  // an error here reaches the general error report
+    OpenForReading(file, name);  // an error here reaches the general error report
     if (file.IsValid()) {
         EditSignalNr->SetMaximum(file.SignalCount());
         EditSignalNr->setEnabled(true);

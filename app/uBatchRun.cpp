@@ -34,8 +34,7 @@ int TBatchRun::Run() {
     try {
         outcome = ParseCommandLine(FArgs, *this, FOptions);
         if (outcome == TParseOutcome::Usage) {
-            std::fputs((UsageText() + "\n").c_str(), stdout);
-            std::fflush(stdout);
+            PrintUsage();
             Finish(kExitUsage, false);
             return FExitCode;
         }
@@ -65,10 +64,7 @@ void TBatchRun::InputFileChanged() {
     const std::string& input = Field(TCommandField::InputFile);
     if (!RegularFileExists(input)) return;
     TEDFFile file;
-    file.SetFileName(input);
-    file.SetReadOnly(true);
-    file.SetStrictChecking(false);
-    file.SetActive(true);  // an error here ends the run with its message
+    OpenForReading(file, input);  // an error here ends the run with its message
     if (!file.IsValid()) {
         FSignalMaximum = 32767;
         return;

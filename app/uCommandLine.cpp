@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -257,6 +258,11 @@ std::string UsageText() {
     for (std::size_t i = 1; i < std::size(lines); ++i)
         text += std::string("\n") + lines[i];
     return text;
+}
+
+void PrintUsage() {
+    std::fputs((UsageText() + "\n").c_str(), stdout);
+    std::fflush(stdout);
 }
 
 std::string ReadF0File(const std::string& fileName) {

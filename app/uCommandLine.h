@@ -84,6 +84,8 @@ bool IsSignalListRequest(const std::vector<std::string>& args);
 
 // The usage text, lines separated by single line feeds, no line feed at the end.
 std::string UsageText();
+// Writes the usage text and a line feed to standard output, flushed.
+void PrintUsage();
 
 // Position 4: the first number of a text file ('.' as decimal separator), formatted in the
 // general format; empty when the file cannot be read or holds no number. Reads at most the

@@ -33,7 +33,7 @@ bool TQtEngineWindows::Confirm(const std::string& text) {
 }
 
 std::unique_ptr<TProgressWindow> TQtEngineWindows::CreateProgress() {
-    return std::make_unique<TShowProgress>(FOwner, true);
+    return std::make_unique<TShowProgress>(FOwner);
 }
 
 void TQtEngineWindows::SetMainWindowEnabled(bool enabled) {

@@ -12,14 +12,6 @@ namespace vantrel {
 
 namespace {
 
-// The recording opened read-only and leniently, as every look at a chosen input is.
-void OpenRecording(TEDFFile& file, const std::string& fileName) {
-    file.SetFileName(fileName);
-    file.SetReadOnly(true);
-    file.SetStrictChecking(false);
-    file.SetActive(true);
-}
-
 bool EnvironmentSet(const char* name) {
     const char* value = std::getenv(name);
     return value && *value;
@@ -37,7 +29,7 @@ bool IsUsableRecording(const std::string& fileName) {
 
 TSignalChoice ChooseSignal(const std::string& fileName, int32_t number) {
     TEDFFile file;
-    OpenRecording(file, fileName);
+    OpenForReading(file, fileName);
     TSignalChoice choice;
     choice.SignalCount = file.SignalCount();
     choice.InRange = number > 0 && number <= choice.SignalCount;
@@ -55,7 +47,7 @@ bool IsAnnotationSignal(const std::string& fileName, const std::string& numberTe
     if (!IsInt32Text(number) || !RegularFileExists(fileName)) return false;
     try {
         TEDFFile file;
-        OpenRecording(file, fileName);
+        OpenForReading(file, fileName);
         const int32_t n = StrToInt32Or0(number);
         return file.IsValid() && n > 0 && n <= file.SignalCount() &&
                IsAnnotationLabel(file.Signal(n - 1).Label());

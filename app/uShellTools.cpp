@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "edf/uEDF.h"
+#include "edf/uEDFTools.h"
 #include "support/udStr.h"
 
 namespace vantrel {
@@ -136,10 +137,7 @@ TPrefilterValues FiltersFromPrefilter(const std::string& prefiltering) {
 bool ListSignals(const std::string& fileName, std::ostream& out, std::string& error) {
     try {
         TEDFFile file;
-        file.SetFileName(fileName);
-        file.SetReadOnly(true);
-        file.SetStrictChecking(false);
-        file.SetActive(true);
+        OpenForReading(file, fileName);
         if (!file.IsValid()) {
             error = "\"" + fileName + "\" is not an EDF file that can be read";
             return false;

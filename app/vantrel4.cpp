@@ -59,11 +59,6 @@ int SignalListCommand(const std::vector<std::string>& args) {
     return kExitOk;
 }
 
-void PrintUsage() {
-    std::fputs((UsageText() + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
-
 // Replaces this process by the window program beside this one; returns only when that fails.
 int StartWindowProgram(char** argv) {
     std::error_code ec;

@@ -29,20 +29,10 @@ namespace {
 
 constexpr int kSplashMilliseconds = 1000;
 
-bool EnvironmentSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-}
-
 // A batch run writes nothing to standard error but its own lines: Qt's own notes (a missing
 // runtime directory, a plugin's remarks) are dropped; only a fatal error is still told.
 void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-}
-
-void PrintUsage() {
-    std::fputs((UsageText() + "\n").c_str(), stdout);
-    std::fflush(stdout);
 }
 
 void CenterOnScreen(QWidget& window) {
@@ -57,19 +47,16 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const bool batch = HasBatchOption(args);
     const bool usage = HasUsageOption(args);
-    // A batch run shows nothing: no display connection; the histogram is drawn off screen.
-    if (batch && !usage && !EnvironmentSet("QT_QPA_PLATFORM"))
+    if (usage && (batch || !HaveDisplay())) {
+        PrintUsage();  // a box only when there is a person and a display to show it on
+        return kExitUsage;
+    }
+    // A batch run shows nothing, display or not: the histogram is drawn off screen.
+    if (batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (!HaveDisplay()) {
-        if (usage) {
-            PrintUsage();
-            return kExitUsage;
-        }
-        if (!batch) {
-            std::fprintf(stderr, "%s\n", kNoDisplayMessage);
-            return kExitFailed;
-        }
-        qputenv("QT_QPA_PLATFORM", "offscreen");  // a compute server runs batch jobs too
+        std::fprintf(stderr, "%s\n", kNoDisplayMessage);
+        return kExitFailed;
     }
     if (batch) qInstallMessageHandler(QuietMessages);
 
@@ -80,9 +67,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Vantrel"));
     if (usage) {
         PrintUsage();
-        if (!batch)
-            TQtDialogs().Information(nullptr, QStringLiteral("Vantrel version 4"),
-                                     QString::fromStdString(UsageText()));
+        TQtDialogs().Information(nullptr, QStringLiteral("Vantrel version 4"),
+                                 QString::fromStdString(UsageText()));
         return kExitUsage;
     }
     if (batch) {

@@ -14,4 +14,11 @@ bool IsValidEDFFile(const std::string& fileName, bool strict) {
     return file.IsValid();
 }
 
+void OpenForReading(TEDFFile& file, const std::string& fileName) {
+    file.SetFileName(fileName);
+    file.SetReadOnly(true);
+    file.SetStrictChecking(false);
+    file.SetActive(true);
+}
+
 }  // namespace vantrel
