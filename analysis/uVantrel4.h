@@ -16,6 +16,7 @@
 //   uVantrel4Smooth.cpp      MC_Smooth and its steps
 //   uVantrel4Records.cpp     results-file samples by signal and second (internal header)
 //   uVantrel4Run.cpp         RunAnalysis, CheckResultsFile
+//   uVantrel4Diagnosis.cpp   ResultsSeconds, FailureCause
 #pragma once
 
 #include <cstdint>
@@ -264,8 +265,9 @@ std::string DimText(double F0);  // "at %.1fHz"
 std::string Transducer0Text(double FCompute, double Fc, double F0, double B);
 std::string LogFloatText(const std::string& dim);  // exactly 80 characters
 std::string SmoothText(const std::string& transducer, double SmootherRate);
+// Every byte outside printable ASCII (32..126) becomes "_"; cut to 80 characters.
 std::string RecordingText(double F0, int32_t SignalIndex, const std::string& label,
-                          const std::string& inputFileName);  // cut to 80 characters
+                          const std::string& inputFileName);
 long double PhysicalPiB(int32_t PiB);  // the code decoded with Y0 0.0001, A 0.001
 // The physical piB of the header texts (PIBTEXT): PhysicalPiB / PhysScale, 0 when PhysScale
 // is 0 (an input signal with an empty physical range) so that no text shows inf or nan.
@@ -345,6 +347,19 @@ bool MC_Smooth(const TAnalysisParam& AP, uint8_t Option, int32_t XPiBPlus, int32
 
 // ---------------------------------------------------------------------------------------------
 // The run
+
+// The seconds of results the SU/SS stage writes for `inputRecords` records of the input signal
+// (samplesPerRecord each, every N-th sample kept): whole computation frequencies count
+// SamplesPerSecond samples a second, others close seconds by the stage's time accumulator.
+int64_t ResultsSeconds(int64_t inputRecords, int32_t samplesPerRecord, int32_t N,
+                       const TSUSSParameters& SP);
+
+// Why a run with these parameters failed, when its input explains it, as one line a person can
+// act on: a forced undersampling factor whose computation frequency the filters refuse, a
+// recording too short to give one second of results (its length and the least it needs), or a
+// flat signal ("The signal is flat: every sample is 0 uV"). Empty when none of these holds or
+// the input cannot be read. Reads the input again; meant for the failure path only.
+std::string FailureCause(const TAnalysisParam& AP);
 
 // Decides whether an existing results file may be used; sets Recompute. False: no run.
 bool CheckResultsFile(const TAnalysisParam& AP, const TInputSignalChar& ISC,

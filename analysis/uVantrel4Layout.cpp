@@ -86,9 +86,12 @@ std::string SmoothText(const std::string& transducer, double SmootherRate) {
 std::string RecordingText(double F0, int32_t SignalIndex, const std::string& label,
                           const std::string& inputFileName) {
     const std::string name = std::filesystem::path(inputFileName).filename().string();
-    const std::string text = "Microcontinuity analysis at " + Trim(CFormat("%.1f", F0)) +
-                             "Hz of ch." + std::to_string(SignalIndex) + " (" + Trim(label) +
-                             ") in " + Trim(name);
+    std::string text = "Microcontinuity analysis at " + Trim(CFormat("%.1f", F0)) + "Hz of ch." +
+                       std::to_string(SignalIndex) + " (" + Trim(label) + ") in " + Trim(name);
+    // EDF allows printable ASCII only: a file or label name in UTF-8 or Latin-1 would make the
+    // results file invalid EDF for every strict reader.
+    for (char& c : text)
+        if (c < 32 || c > 126) c = '_';
     return text.substr(0, 80);
 }
 

@@ -88,27 +88,13 @@ TInputLayout ReadInputLayout(const std::string& inputFileName) {
     }
 }
 
-// The data records the SU/SS stage writes for the whole input: its seconds are counted the
-// way it closes them (whole frequencies by samples, others by the time accumulator).
+// The data records the SU/SS stage writes for the whole input.
 int64_t ExpectedResultsRecords(const TAnalysisParam& AP, const TInputSignalChar& ISC,
                                const TSUSSParameters& SP) {
     const int32_t N = AP.UndersamplingFactor;
     if (N < 1 || SP.SamplesPerSecond < 1) return -1;
-    const int64_t kept =
-        int64_t{ReadInputLayout(AP.InputFileName).Records} * ISC.SamplesPerRecord / N;
-    int64_t seconds = 0;
-    if (SP.FCompute == std::trunc(SP.FCompute)) {
-        seconds = kept / SP.SamplesPerSecond;
-    } else {
-        long double T = 0;
-        for (int64_t i = 0; i < kept; ++i) {
-            T += SP.SampleInterval;
-            if (T >= 1.0L) {
-                ++seconds;
-                T -= 1.0L;
-            }
-        }
-    }
+    const int64_t seconds =
+        ResultsSeconds(ReadInputLayout(AP.InputFileName).Records, ISC.SamplesPerRecord, N, SP);
     return (seconds + results::kSamplesPerRecord - 1) / results::kSamplesPerRecord;
 }
 

@@ -1,6 +1,8 @@
 // The main window: its controls and layout, the command line's target, and the handlers.
 #include "app/Main.h"
 
+#include "app/uResultsLock.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -23,6 +25,7 @@
 #include <system_error>
 
 #include "app/SplashForm.h"
+#include "app/uResultsLock.h"
 #include "app/uRunFields.h"
 #include "app/uShellTools.h"
 #include "app/uSpinField.h"
@@ -583,6 +586,10 @@ void TMainForm::Refuse(const std::string& text, QWidget* focus) {
 }
 
 bool TMainForm::RefusedBeforeStart() {
+    if (const std::string problem = ResultsNameProblem(OutputFileText()); !problem.empty()) {
+        Refuse(problem, EditOutFileName);
+        return true;
+    }
     const TFileRefusal refusal =
         CollidingFiles(Trim(InputFileText()), Trim(OutputFileText()), false, FOptions.ExportBmp);
     if (!refusal.Message.empty()) {
@@ -597,21 +604,22 @@ bool TMainForm::RefusedBeforeStart() {
 
 void TMainForm::StartButtonClick() {
     if (FRunning || FFinished) return;
-    if (RefusedBeforeStart()) return;
+    if (RefusedBeforeStart() || !CheckParameters()) return;
+    // Nothing is deleted before the parameters passed, and nothing while another run writes
+    // the same results file: the lock is held from here until the run has ended.
     const std::string output = OutputFileText();
-    if (RegularFileExists(output)) {
-        if (FOptions.OverwriteOutput) {
-            std::error_code ec;
-            fs::remove(output, ec);  // the outcome is not tested: the run reports what follows
-        } else if (FDialogs.Question(this, tr("Confirmation"),
-                                     tr("Do you want to overwrite\r\nthe output file?"), false)) {
-            std::error_code ec;
-            fs::remove(output, ec);
-        } else {
-            return;
-        }
+    const TResultsLock lock(output);
+    if (!lock.Problem().empty()) {
+        Refuse(lock.Problem(), EditOutFileName);
+        return;
     }
-    if (!CheckParameters()) return;
+    if (RegularFileExists(output)) {
+        if (!FOptions.OverwriteOutput &&
+            !FDialogs.Question(this, tr("Confirmation"),
+                               tr("Do you want to overwrite\r\nthe output file?"), false))
+            return;
+        RemoveEarlierResults(output);  // the outcome is not tested: the run reports what follows
+    }
     RunTheAnalysis();
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/uInterrupt.h"
 #include "app/uShellTools.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFTools.h"
@@ -14,14 +15,30 @@
 
 namespace vantrel {
 
-namespace fs = std::filesystem;
+namespace {
+
+// A batch run's progress window: nobody presses its Cancel; a termination signal does.
+class TBatchProgress : public TProgressWindow {
+  public:
+    void SetText(const std::string&) override {}
+    void SetPosition(int) override {}
+    bool Cancelled() const override { return InterruptSignal() != 0; }
+    void Show() override {}
+    void Hide() override {}
+};
+
+}  // namespace
 
 void TBatchWindows::ShowError(const std::string& text) {
     if (TProgressList* list = RunContext().ProgressList) list->Append(text);
 }
 
-TBatchRun::TBatchRun(std::vector<std::string> args, TEngineWindows& windows)
-    : FArgs(std::move(args)), FBinding(windows, FProgressList, true) {
+std::unique_ptr<TProgressWindow> TBatchWindows::CreateProgress() {
+    return std::make_unique<TBatchProgress>();
+}
+
+TBatchRun::TBatchRun(std::vector<std::string> args, TBatchWindows& windows)
+    : FArgs(std::move(args)), FWindows(windows), FBinding(windows, FProgressList, true) {
     FProgressList.OnAppend = [](const std::string& line) {
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fputc('\n', stderr);
@@ -30,9 +47,9 @@ TBatchRun::TBatchRun(std::vector<std::string> args, TEngineWindows& windows)
 }
 
 int TBatchRun::Run() {
-    TParseOutcome outcome = TParseOutcome::Completed;
+    const TInterruptHandlers interrupts;
     try {
-        outcome = ParseCommandLine(FArgs, *this, FOptions);
+        const TParseOutcome outcome = ParseCommandLine(FArgs, *this, FOptions);
         if (outcome == TParseOutcome::Usage) {
             PrintUsage();
             Finish(kExitUsage, false);
@@ -40,14 +57,21 @@ int TBatchRun::Run() {
         }
         Start();
     } catch (const std::exception& e) {
-        AppendLine(e.what());  // no run starts, or it ended with an error: the log says which
+        AppendLine(e.what());  // no run starts: the log says which argument stopped it
+        TakeResultsFileFromArguments();
     }
-    Finish(kExitFailed, true);  // a run that was not finished on the way failed
+    if (!StoppedBySignal()) Finish(kExitFailed, true);  // a run not finished on the way failed
     return FExitCode;
 }
 
 void TBatchRun::AppendLine(const std::string& line) {
     FProgressList.Append(line);
+}
+
+void TBatchRun::TakeResultsFileFromArguments() {
+    if (!Field(TCommandField::OutputFile).empty()) return;
+    const std::string named = PositionalArgument(FArgs, 3);
+    Field(TCommandField::OutputFile) = CompleteOutputFileName(named, CurrentDirectory());
 }
 
 // ---- The fields -------------------------------------------------------------------------------
@@ -95,25 +119,27 @@ void TBatchRun::SignalNumberChanged() {
 // ---- Start ------------------------------------------------------------------------------------
 
 void TBatchRun::Start() {
-    if (RefusedBeforeStart()) return;
+    const std::string& input = Field(TCommandField::InputFile);
     const std::string& output = Field(TCommandField::OutputFile);
-    if (RegularFileExists(output)) {
-        if (!FOptions.OverwriteOutput) {
-            AppendLine("Output file already exists!");
-            Finish(kExitFailed, true);
-            return;
-        }
-        std::error_code ec;
-        fs::remove(output, ec);  // the outcome is not tested: the run reports what follows
-    }
-    AppendLine("Analysing file \"" + Field(TCommandField::InputFile) + "\"");
+    AppendLine("Analysing file \"" + input + "\"");
     AppendLine("Signal# " + Trim(Field(TCommandField::SignalNumber)));
     AppendLine("Output file \"" + output + "\"");
+    if (StoppedBySignal() || RefusedBeforeStart()) return;
+    if (RegularFileExists(output) && !FOptions.OverwriteOutput) {
+        Refuse("Output file already exists!");
+        return;
+    }
     if (!CheckParameters()) {
         AppendLine("Analysis parameters error");
+        // Unattended, the last line must say what is wrong with an input that is refused.
+        if (FChecked.Focus == TParameterField::InputFile && !Trim(input).empty())
+            if (const std::string problem = RecordingProblem(Trim(input)); !problem.empty())
+                AppendLine(problem);
         Finish(kExitFailed, true);
         return;
     }
+    if (StoppedBySignal()) return;
+    if (FOptions.OverwriteOutput) RemoveEarlierResults(output);
     RunTheAnalysis();
 }
 
@@ -123,18 +149,43 @@ void TBatchRun::Refuse(const std::string& text, bool writeLog) {
 }
 
 bool TBatchRun::RefusedBeforeStart() {
-    const std::string& input = Field(TCommandField::InputFile);
-    const TFileRefusal refusal = CollidingFiles(Trim(input), Trim(Field(TCommandField::OutputFile)),
-                                                true, FOptions.ExportBmp);
+    const std::string input = Trim(Field(TCommandField::InputFile));
+    const std::string output = Trim(Field(TCommandField::OutputFile));
+    if (const std::string problem = ResultsNameProblem(output); !problem.empty()) {
+        Refuse(problem, false);  // no log beside a directory or a device
+        return true;
+    }
+    const TFileRefusal refusal = CollidingFiles(input, output, true, FOptions.ExportBmp);
     if (!refusal.Message.empty()) {
         // A log that would damage a file of the run is not written: the lines stay on stderr.
         Refuse(refusal.Message, refusal.LogWritable);
         return true;
     }
     const std::string& number = Field(TCommandField::SignalNumber);
-    if (!IsAnnotationSignal(input, number)) return false;
-    Refuse("Signal " + Trim(number) + " is an EDF+ annotation signal");
-    return true;
+    if (IsAnnotationSignal(input, number)) {
+        Refuse("Signal " + Trim(number) + " is an EDF+ annotation signal");
+        return true;
+    }
+    if (!output.empty()) {
+        FLock.emplace(output);
+        if (!FLock->Problem().empty()) {
+            Refuse(FLock->Problem());
+            return true;
+        }
+    }
+    if (FOptions.PrintPiB) {
+        if (const std::string problem = FWindows.PrinterProblem(); !problem.empty()) {
+            Refuse(problem);
+            return true;
+        }
+    }
+    if (IsUsableRecording(input)) {
+        TEDFFile file;
+        OpenForReading(file, input);
+        if (const std::string warning = MissingRecordsWarning(file); !warning.empty())
+            AppendLine("Warning: " + warning);
+    }
+    return false;
 }
 
 bool TBatchRun::CheckParameters() {
@@ -151,38 +202,64 @@ bool TBatchRun::CheckParameters() {
     fields.SignalCount = FSignalMaximum;
     fields.SampleFrequency = FSampleFrequency;
     fields.UndersamplingFactor = FOptions.UndersamplingFactor;
-    const TParameterCheck check = CheckParameterFields(fields, true, &FProgressList);
-    if (!check.Ok) {
-        // Unattended, the field's message is the only clue to what is wrong.
-        if (!check.FieldMessage.empty()) AppendLine(check.FieldMessage);
-        return false;
-    }
-    FChecked = check;
-    return true;
+    FChecked = CheckParameterFields(fields, true, &FProgressList);
+    // Unattended, the field's message is the only clue to what is wrong.
+    if (!FChecked.Ok && !FChecked.FieldMessage.empty()) AppendLine(FChecked.FieldMessage);
+    return FChecked.Ok;
+}
+
+TAnalysisParam TBatchRun::CheckedParameters() const {
+    TAnalysisParam AP;
+    AP.InputFileName = FFields[static_cast<size_t>(TCommandField::InputFile)];
+    AP.SignalIndex = FChecked.SignalIndex;
+    AP.OutputFileName = FFields[static_cast<size_t>(TCommandField::OutputFile)];
+    AP.F0 = FChecked.F0;
+    AP.B = FChecked.B;
+    AP.Fc = FChecked.Fc;
+    AP.SmootherRate = FChecked.Rate;
+    AP.UndersamplingFactor = FChecked.UndersamplingFactor;
+    return AP;
 }
 
 void TBatchRun::RunTheAnalysis() {
     ApplyEngineSettings(FOptions);
-    const int32_t signalIndex = StrToInt32Or0(Trim(Field(TCommandField::SignalNumber))) - 1;
-    const bool completed = RunAnalysis(Field(TCommandField::InputFile), signalIndex,
-                                       Field(TCommandField::OutputFile), FChecked.F0, FChecked.B,
-                                       FChecked.Fc, FChecked.Rate, FChecked.UndersamplingFactor,
-                                       true, FOptions.PrintPiB, FOptions.ExportBmp, &FProgressList);
+    const TAnalysisParam AP = CheckedParameters();
+    bool completed = false;
+    try {
+        completed = RunAnalysis(AP.InputFileName, AP.SignalIndex, AP.OutputFileName, AP.F0, AP.B,
+                                AP.Fc, AP.SmootherRate, AP.UndersamplingFactor, true,
+                                FOptions.PrintPiB, FOptions.ExportBmp, &FProgressList);
+    } catch (const std::exception& e) {
+        AppendLine(e.what());  // an error the engine let through ends the run
+    }
+    if (!completed) {
+        if (StoppedBySignal()) return;
+        if (const std::string cause = FailureCause(AP); !cause.empty()) AppendLine(cause);
+    }
     Finish(completed ? kExitOk : kExitFailed, true);
+}
+
+bool TBatchRun::StoppedBySignal() {
+    const int signal = InterruptSignal();
+    if (signal == 0 || FFinished) return false;
+    AppendLine("Interrupted by signal " + SignalName(signal));
+    Finish(InterruptExitCode(signal), true);
+    return true;
 }
 
 void TBatchRun::Finish(int exitCode, bool writeLog) {
     if (FFinished) return;
     FFinished = true;
-    if (writeLog && !FProgressList.Lines().empty()) {
+    const std::string& output = Field(TCommandField::OutputFile);
+    if (writeLog && !FProgressList.Lines().empty() && ResultsNameProblem(output).empty()) {
         std::string error;
-        const std::string log =
-            BatchLogFileName(Field(TCommandField::OutputFile), CurrentDirectory());
+        const std::string log = BatchLogFileName(output, CurrentDirectory());
         if (!WriteBatchLog(FProgressList.Lines(), log, error)) {
             std::fprintf(stderr, "%s\n", error.c_str());  // the lines were echoed already
-            exitCode = kExitFailed;
+            if (exitCode == kExitOk) exitCode = kExitFailed;
         }
     }
+    if (FLock) FLock->Release();
     FExitCode = exitCode;
 }
 

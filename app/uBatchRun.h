@@ -4,37 +4,54 @@
 // the window libraries, which on a cohort of a thousand recordings is time saved on every one.
 //
 // Every message becomes a progress-list line, echoed to standard error as it comes; the lines
-// are appended to the batch log at the end.
+// are appended to the batch log at the end. Start goes in this order, so that nothing is
+// deleted or written before the run is sure to start:
+//   1. the lines "Analysing file", "Signal#" and "Output file";
+//   2. the refusals: a results name that cannot be a file, colliding files, an annotation
+//      signal, the lock of the results file (another run writes it), no printer for /PRINTPIB;
+//   3. an existing results file without /OVERWRITE: "Output file already exists!";
+//   4. the parameter check ("Analysis parameters error" after its message);
+//   5. /OVERWRITE deletes the earlier results and the files beside them (not the log);
+//   6. the run.
+// A termination signal (SIGTERM, SIGINT, SIGHUP) stops the run like Cancel: the log still gets
+// its lines, then "Interrupted by signal SIGTERM", and the exit code is 128 + the signal.
 //
 // Example:
 //   TBatchWindows windows;
-//   return TBatchRun(args, windows).Run();   // 0 completed, 1 usage, 2 failed
+//   return TBatchRun(args, windows).Run();   // 0 completed, 1 usage, 2 failed, 128+n signal
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/uVantrel4.h"
 #include "app/uCommandLine.h"
+#include "app/uResultsLock.h"
 #include "app/uRunFields.h"
 
 namespace vantrel {
 
 // The engine's windows in a batch run: an error becomes a progress-list line, questions answer
-// No, progress windows are never cancelled, the histogram is not drawn. A run that prints or
-// exports the histogram gives a subclass that draws it.
+// No, progress windows are cancelled only by a termination signal, the histogram is not drawn.
+// A run that prints or exports the histogram gives a subclass that draws it.
 class TBatchWindows : public TNullEngineWindows {
   public:
     void ShowError(const std::string& text) override;
+    std::unique_ptr<TProgressWindow> CreateProgress() override;
+    // Why the histogram cannot be printed (no printer), checked before a /PRINTPIB run starts;
+    // empty when it can. Only windows that draw can print.
+    virtual std::string PrinterProblem() const { return "No printer available for /PRINTPIB"; }
 };
 
 class TBatchRun : public TCommandLineTarget {
   public:
     // args: the command-line arguments without the program name. windows: the engine's
     // windows for the run; they must outlive it.
-    TBatchRun(std::vector<std::string> args, TEngineWindows& windows);
+    TBatchRun(std::vector<std::string> args, TBatchWindows& windows);
     ~TBatchRun() override = default;
     TBatchRun(const TBatchRun&) = delete;
     TBatchRun& operator=(const TBatchRun&) = delete;
@@ -55,15 +72,24 @@ class TBatchRun : public TCommandLineTarget {
     void SignalNumberChanged();
 
     void Start();
-    // Refuses a run whose files collide or whose signal holds annotations; true when refused.
+    // Step 2 of Start; true when refused (the reason is then the log's last line).
     bool RefusedBeforeStart();
     void Refuse(const std::string& text, bool writeLog = true);
     bool CheckParameters();
     void RunTheAnalysis();
-    // Writes the batch log (writeLog, lines present) and keeps the exit code; once.
+    // The analysis parameters as checked, for the engine.
+    TAnalysisParam CheckedParameters() const;
+    // A termination signal arrived: its line, the log and the exit code 128 + n. True then.
+    bool StoppedBySignal();
+    // After an argument ended the parsing: the results file named in position 3 still decides
+    // where the log goes.
+    void TakeResultsFileFromArguments();
+    // Writes the batch log (writeLog, lines present, a name that can hold a log), releases the
+    // results file's lock and keeps the exit code; once.
     void Finish(int exitCode, bool writeLog);
 
     std::vector<std::string> FArgs;
+    TBatchWindows& FWindows;
     TProgressList FProgressList;
     TEngineBinding FBinding;
     TCommandLineValues FOptions;
@@ -72,6 +98,7 @@ class TBatchRun : public TCommandLineTarget {
     int32_t FSignalMaximum = 65535;      // upper limit of the signal number: the file's signals
     double FSampleFrequency = 0;         // Hz, of the selected signal; 0 until one is selected
     TParameterCheck FChecked;            // the parameters as read at Start
+    std::optional<TResultsLock> FLock;   // held from step 2 until the log is written
 
     bool FFinished = false;
     int FExitCode = kExitFailed;

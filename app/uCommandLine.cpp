@@ -58,6 +58,24 @@ std::string NormalisedNumber(const std::string& arg) {
     return FloatToStr(StrToFloatGuess(arg, true));
 }
 
+// Position 4: a number is F0 itself; only a text that is no number may name a file holding F0.
+// A stray file named like a number (a shell typo such as "2>1" leaves one named "1") must never
+// change what a number means, and the log says where F0 came from.
+void HandleF0(const std::string& arg, TCommandLineTarget& target) {
+    double value = 0;
+    std::error_code ec;
+    if (TryStrToFloatGuess(arg, true, value) || !fs::is_regular_file(arg, ec)) {
+        target.SetField(TCommandField::F0, NormalisedNumber(arg));
+        return;
+    }
+    const std::string f0 = ReadF0File(arg);
+    if (f0.empty())
+        target.AppendLine("F0 file \"" + arg + "\" holds no number");
+    else
+        target.AppendLine("F0 read from file \"" + arg + "\": " + f0);
+    target.SetField(TCommandField::F0, f0);
+}
+
 void HandlePositional(int position, const std::string& arg, TCommandLineTarget& target) {
     switch (position) {
         case 1:
@@ -69,14 +87,9 @@ void HandlePositional(int position, const std::string& arg, TCommandLineTarget& 
         case 3:
             target.SetField(TCommandField::OutputFile, arg);
             break;
-        case 4: {
-            std::error_code ec;
-            if (fs::is_regular_file(arg, ec))
-                target.SetField(TCommandField::F0, ReadF0File(arg));
-            else
-                target.SetField(TCommandField::F0, NormalisedNumber(arg));
+        case 4:
+            HandleF0(arg, target);
             break;
-        }
         case 5:
             target.SetField(TCommandField::B, NormalisedNumber(arg));
             break;
@@ -189,8 +202,16 @@ std::optional<std::string> OptionForm(const std::string& arg) {
 bool IsIgnoredArgument(const std::string& arg) {
     if (!StartsWith(arg, "/") || OptionForm(arg)) return false;
     std::error_code ec;
-    const bool isPath = arg.find('/', 1) != std::string::npos || fs::exists(arg, ec);
-    return !isPath;
+    const bool looksLikePath = arg.find('/', 1) != std::string::npos ||
+                               arg.find('.') != std::string::npos || fs::exists(arg, ec);
+    return !looksLikePath;
+}
+
+std::string PositionalArgument(const std::vector<std::string>& args, int position) {
+    if (position < 1 || static_cast<std::size_t>(position) > args.size()) return {};
+    const std::string& arg = args[static_cast<std::size_t>(position) - 1];
+    if (OptionForm(arg) || IsIgnoredArgument(arg)) return {};
+    return arg;
 }
 
 bool HasBatchOption(const std::vector<std::string>& args) {
@@ -209,6 +230,12 @@ bool IsSignalListRequest(const std::vector<std::string>& args) {
     return upper == "--SIGNALS" || upper == "-SIGNALS" || upper == "/SIGNALS";
 }
 
+bool IsVersionRequest(const std::vector<std::string>& args) {
+    if (args.empty()) return false;
+    const std::string upper = UpperAscii(args.front());
+    return upper == "--VERSION" || upper == "-VERSION" || upper == "/VERSION";
+}
+
 TParseOutcome ParseCommandLine(const std::vector<std::string>& args, TCommandLineTarget& target,
                                TCommandLineValues& values) {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -216,7 +243,10 @@ TParseOutcome ParseCommandLine(const std::vector<std::string>& args, TCommandLin
         const int position = static_cast<int>(i) + 1;
         const std::optional<std::string> option = OptionForm(arg);
         if (!option) {
-            if (!IsIgnoredArgument(arg)) HandlePositional(position, arg, target);
+            if (IsIgnoredArgument(arg))
+                target.AppendLine("Unknown option " + arg + " ignored");
+            else
+                HandlePositional(position, arg, target);
             continue;
         }
         if (*option == "/?") return TParseOutcome::Usage;
@@ -271,6 +301,8 @@ std::string ReadF0File(const std::string& fileName) {
     std::string content(kF0FileReadLimit, '\0');
     file.read(content.data(), static_cast<std::streamsize>(content.size()));
     content.resize(static_cast<std::size_t>(file.gcount()));
+    // A text editor may have put a UTF-8 byte order mark in front of the number.
+    if (content.rfind("\xEF\xBB\xBF", 0) == 0) content.erase(0, 3);
     std::istringstream words(content);
     std::string word;
     while (words >> word) {

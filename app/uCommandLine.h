@@ -8,8 +8,9 @@
 // at position 3 takes position 3 away from the results file. Options are compared in upper case
 // and may be written with "/", "-" or "--" in front ("/batch", "-BATCH", "--batch"); "--help"
 // and "-h" are "/?". Because Linux paths begin with "/", an argument that begins with "/" is an
-// option only when it is one of the known options; otherwise it is positional when it names an
-// existing path or holds a further "/", and ignored when it does neither (an unknown option).
+// option only when it is one of the known options; otherwise it is positional when it looks
+// like a path (it holds a "." or a further "/", or names an existing path), and an unknown
+// option, ignored with the line "Unknown option /WORD ignored", when it does not.
 //
 // Example (the window implements the target):
 //   TCommandLineValues values;
@@ -27,6 +28,7 @@ namespace vantrel {
 inline constexpr int kExitOk = 0;      // interactive end, or a batch run that completed
 inline constexpr int kExitUsage = 1;   // after the usage text
 inline constexpr int kExitFailed = 2;  // a batch run that did not complete
+inline constexpr int kExitOutput = 3;  // a listing that could not be written (--signals, --version)
 
 // The main window's fields that the command line writes.
 enum class TCommandField { InputFile, SignalNumber, OutputFile, F0, B, Fc, Rate, LP, HP };
@@ -63,16 +65,22 @@ enum class TParseOutcome {
 };
 
 // Handles every argument once, in order. Raises EConvertError "'%s' is not a valid floating
-// point value" for an unreadable number in positions 4 to 7 (position 4 may also name a text
-// file whose first number is F0).
+// point value" for an unreadable number in positions 4 to 7. Position 4 may instead name a text
+// file whose first number is F0, when it is not a number itself: the line "F0 read from file
+// "<name>": <value>" then says so.
 TParseOutcome ParseCommandLine(const std::vector<std::string>& args, TCommandLineTarget& target,
                                TCommandLineValues& values);
 
 // The upper-case "/" form of an option argument ("--lp:35" gives "/LP:35"), or nothing when the
 // argument is not an option: then it is positional or, for an unknown "/" word, ignored.
 std::optional<std::string> OptionForm(const std::string& arg);
-// An argument that begins with "/" but is no option and no path: it is ignored.
+// An argument that begins with "/" but is no option and does not look like a path: it is
+// ignored.
 bool IsIgnoredArgument(const std::string& arg);
+// The argument that the command line gives position `position` (1 = first), or "" when that
+// argument is an option, is ignored, or is missing. Lets a run that stopped at an earlier
+// argument still find its results file.
+std::string PositionalArgument(const std::vector<std::string>& args, int position);
 
 // "/BATCH" stands somewhere among the arguments (it counts wherever it stands, even after an
 // argument that ends the parsing). Decides before any window exists: no splash, no dialogs.
@@ -81,6 +89,8 @@ bool HasBatchOption(const std::vector<std::string>& args);
 bool HasUsageOption(const std::vector<std::string>& args);
 // The first argument asks for the signal list ("--signals", "-signals" or "/SIGNALS").
 bool IsSignalListRequest(const std::vector<std::string>& args);
+// The first argument asks for the program's version ("--version", "-version" or "/VERSION").
+bool IsVersionRequest(const std::vector<std::string>& args);
 
 // The usage text, lines separated by single line feeds, no line feed at the end.
 std::string UsageText();

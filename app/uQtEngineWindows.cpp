@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QPrinterInfo>
 #include <chrono>
 
 #include "app/FProgress.h"
@@ -62,6 +63,11 @@ void TQtEngineWindows::ShowPiBHistogram(const TPiBHistogramData& data, bool prin
 
 void TQtBatchWindows::ShowPiBHistogram(const TPiBHistogramData& data, bool print, bool exportBmp) {
     ShowResultsWindow(nullptr, data, print, exportBmp, true);
+}
+
+std::string TQtBatchWindows::PrinterProblem() const {
+    if (!QPrinterInfo::defaultPrinter().isNull()) return {};
+    return TBatchWindows::PrinterProblem();
 }
 
 void InstallMessageProcessing(bool install) {

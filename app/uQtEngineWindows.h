@@ -37,6 +37,7 @@ class TQtEngineWindows : public TEngineWindows {
 class TQtBatchWindows : public TBatchWindows {
   public:
     void ShowPiBHistogram(const TPiBHistogramData& data, bool print, bool exportBmp) override;
+    std::string PrinterProblem() const override;
 };
 
 // The results window of the piB histogram (its own module): shows, prints and/or exports it.

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "app/uShellTools.h"
 #include "edf/uEDF.h"
@@ -57,17 +59,40 @@ bool IsAnnotationSignal(const std::string& fileName, const std::string& numberTe
 }
 
 TFileRefusal CollidingFiles(const std::string& input, const std::string& output, bool batch,
-                            bool exportBmp) {
+                            bool exportBmp, bool picture) {
     if (input.empty() || output.empty()) return {};
     if (SameFile(input, output)) return {"The results file must not be the input file"};
-    const std::string log = BatchLogFileName(output, CurrentDirectory());
-    if (batch && (SameFile(log, input) || SameFile(log, output)))
-        return {"The batch log \"" + log + "\" must not be the input file or the results file",
-                false};
-    const std::string bitmap = BitmapFileName(output);
-    if (exportBmp && (SameFile(bitmap, input) || SameFile(bitmap, output)))
-        return {"The bitmap \"" + bitmap + "\" must not be the input file or the results file"};
+    const TRunFiles files = RunFiles(output, CurrentDirectory());
+    auto collides = [&](const std::string& file) {
+        return SameFile(file, input) || SameFile(file, output);
+    };
+    if (batch && collides(files.Log))
+        return {
+            "The batch log \"" + files.Log + "\" must not be the input file or the results file",
+            false};
+    const struct {
+        bool Written;
+        const char* What;
+        const std::string& Name;
+    } beside[] = {
+        {true, "run record", files.Record},
+        {true, "lock file", files.Lock},
+        {picture, "picture", files.Picture},
+        {exportBmp, "bitmap", files.Bitmap},
+    };
+    for (const auto& file : beside)
+        if (file.Written && collides(file.Name))
+            return {std::string("The ") + file.What + " \"" + file.Name +
+                    "\" must not be the input file or the results file"};
     return {};
+}
+
+void RemoveEarlierResults(const std::string& output) {
+    const TRunFiles files = RunFiles(output, CurrentDirectory());
+    for (const std::string* name : {&files.Results, &files.Record, &files.Picture, &files.Bitmap}) {
+        std::error_code ec;
+        if (RegularFileExists(*name)) std::filesystem::remove(*name, ec);
+    }
 }
 
 void ApplyEngineSettings(const TCommandLineValues& values) {

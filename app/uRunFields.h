@@ -28,15 +28,21 @@ TSignalChoice ChooseSignal(const std::string& fileName, int32_t number);
 // the recording cannot be read or has no such signal: the parameter check reports those.
 bool IsAnnotationSignal(const std::string& fileName, const std::string& numberText);
 
-// Why a run with these files must not start: the results file is the input, the batch log
-// (batch runs) or the bitmap (exportBmp) would be the input or the results file. An empty
-// Message when none collide. LogWritable is false when the log itself collides.
+// Why a run with these files must not start: the results file is the input, or a file the run
+// writes beside it (RunFiles: the batch log of a batch run, the run record, the lock, the
+// picture when one is drawn, the bitmap when exported) would be the input or the results file.
+// An empty Message when none collide. LogWritable is false when the log itself collides.
 struct TFileRefusal {
     std::string Message;
     bool LogWritable = true;
 };
 TFileRefusal CollidingFiles(const std::string& input, const std::string& output, bool batch,
-                            bool exportBmp);
+                            bool exportBmp, bool picture = false);
+
+// /OVERWRITE, once the run is sure to start: deletes the earlier results file and every file an
+// earlier run wrote beside it, but the log (appended to) and the lock (never deleted). The
+// outcome is not tested: the run reports what follows.
+void RemoveEarlierResults(const std::string& output);
 
 // Copies the command line's engine settings (thresholds, filter name, threads) to the engine.
 void ApplyEngineSettings(const TCommandLineValues& values);

@@ -83,6 +83,37 @@ std::string BitmapFileName(const std::string& resultsFileName) {
     return resultsFileName.substr(0, nameStart) + name + ".BMP";
 }
 
+std::string ResultsLockFileName(const std::string& resultsFileName) {
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(resultsFileName, ec).lexically_normal();
+    fs::path resolved = fs::weakly_canonical(absolute, ec);
+    if (ec) resolved = absolute;
+    return resolved.string() + ".lock";
+}
+
+TRunFiles RunFiles(const std::string& resultsFileName, const std::string& currentDir) {
+    TRunFiles files;
+    files.Results = resultsFileName;
+    files.Log = BatchLogFileName(resultsFileName, currentDir);
+    files.Record = resultsFileName + ".json";
+    files.Lock = ResultsLockFileName(resultsFileName);
+    files.Picture = resultsFileName + ".png";
+    files.Bitmap = BitmapFileName(resultsFileName);
+    return files;
+}
+
+std::string ResultsNameProblem(const std::string& resultsFileName) {
+    const std::string name = Trim(resultsFileName);
+    if (name.empty()) return {};
+    std::error_code ec;
+    const fs::file_status status = fs::status(name, ec);
+    if (name.back() == '/' || fs::is_directory(status))
+        return "The results file \"" + name + "\" is a directory; name a file in it";
+    if (fs::exists(status) && !fs::is_regular_file(status))
+        return "The results file \"" + name + "\" exists and is not a regular file";
+    return {};
+}
+
 bool RegularFileExists(const std::string& name) {
     std::error_code ec;
     return fs::is_regular_file(name, ec);

@@ -31,6 +31,29 @@ std::string BatchLogFileName(const std::string& outputField, const std::string& 
 // "/r/night1_edf.BMP").
 std::string BitmapFileName(const std::string& resultsFileName);
 
+// "<results file>.lock", the results path's symbolic links resolved, so that every name of one
+// results file gives one lock file (uResultsLock.h).
+std::string ResultsLockFileName(const std::string& resultsFileName);
+
+// The files one run owns: its results file and what it writes beside it. The collision check
+// refuses a run whose input is one of them, and /OVERWRITE deletes every one of them but the
+// log (appended to) and the lock (never deleted) before a run starts.
+struct TRunFiles {
+    std::string Results;  // the results file, as the output field names it
+    std::string Log;      // the batch log: BatchLogFileName
+    std::string Record;   // the run record: "<results file>.json"
+    std::string Lock;     // ResultsLockFileName
+    std::string Picture;  // the night's picture: "<results file>.png"
+    std::string Bitmap;   // the piB histogram's bitmap: BitmapFileName
+};
+TRunFiles RunFiles(const std::string& resultsFileName, const std::string& currentDir);
+
+// Why a results name cannot be a results file: it names a directory ("d/", or a directory that
+// exists), or something that exists and is not a regular file (a device such as /dev/null, a
+// pipe). Empty when it can be one (a regular file, or nothing yet). No log is written beside
+// such a name: "d/.log" or "/dev/null.log" would be files nobody asked for.
+std::string ResultsNameProblem(const std::string& resultsFileName);
+
 // A regular file of that name exists: not a directory, and no pipe or device whose opening
 // could wait for a writer.
 bool RegularFileExists(const std::string& name);

@@ -2,10 +2,12 @@
 //
 //   vantrel4 [EDFFile SignalNr OutFile F0 B Fc Rate] [/OPTION ...]   (see "vantrel4 /?")
 //   vantrel4 --signals EDFFile     the recording's signals, to find the signal number
+//   vantrel4 --version             the program's name and version
 //
 // Exit codes: 0 interactive end or a completed batch run, 1 after the usage text, 2 a batch run
 // that did not complete (the reason is the last line of its log and of standard error) or a
-// signal list that could not be read.
+// signal list that could not be read, 3 a listing that could not be written, 128 + n a batch
+// run stopped by signal n (SIGTERM, SIGINT, SIGHUP).
 //
 // This program has no windows of its own: the signal list, the usage text without a display and
 // batch runs that draw nothing run here, without loading the window libraries (their loading
@@ -29,6 +31,7 @@
 #include "app/uCommandLine.h"
 #include "app/uRunFields.h"
 #include "app/uShellTools.h"
+#include "support/uVersion.h"
 
 using namespace vantrel;
 
@@ -46,6 +49,15 @@ bool DrawsHistogram(const std::vector<std::string>& args) {
     });
 }
 
+// A listing on standard output that could not be written completely (a full disk, /dev/full)
+// must not look done: the exit code says so.
+int OutputStatus() {
+    std::cout.flush();
+    if (std::cout && std::fflush(stdout) == 0 && !std::ferror(stdout)) return kExitOk;
+    std::fprintf(stderr, "vantrel4: cannot write standard output: %s\n", std::strerror(errno));
+    return kExitOutput;
+}
+
 int SignalListCommand(const std::vector<std::string>& args) {
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: vantrel4 --signals EDFFile\n");
@@ -56,7 +68,12 @@ int SignalListCommand(const std::vector<std::string>& args) {
         std::fprintf(stderr, "vantrel4: %s\n", error.c_str());
         return kExitFailed;
     }
-    return kExitOk;
+    return OutputStatus();
+}
+
+int VersionCommand() {
+    std::cout << VersionText() << '\n';
+    return OutputStatus();
 }
 
 // Replaces this process by the window program beside this one; returns only when that fails.
@@ -77,6 +94,7 @@ int StartWindowProgram(char** argv) {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (IsSignalListRequest(args)) return SignalListCommand(args);
+    if (IsVersionRequest(args)) return VersionCommand();
 
     const bool batch = HasBatchOption(args);
     const bool usage = HasUsageOption(args);

@@ -35,6 +35,31 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& mes
     if (type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
+// While QApplication starts: a display that cannot be opened (a dead X forwarding, a
+// display nobody serves) makes Qt end the process with an abort. The person is told instead
+// what happened and what needs no display, and the exit code says it failed (the usage text
+// was printed already: its exit code stays).
+bool gStartingUp = false;
+int gStartupExitCode = kExitFailed;
+
+std::string DisplayName() {
+    for (const char* name : {"WAYLAND_DISPLAY", "DISPLAY"})
+        if (const QByteArray value = qgetenv(name); !value.isEmpty()) return value.toStdString();
+    return qgetenv("QT_QPA_PLATFORM").toStdString();
+}
+
+void StartupMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtFatalMsg || !gStartingUp) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        return;
+    }
+    if (gStartupExitCode != kExitUsage)
+        std::fprintf(stderr, "Cannot open the display %s; batch runs (/BATCH) need none\n",
+                     DisplayName().c_str());
+    std::fflush(stderr);
+    std::_Exit(gStartupExitCode);
+}
+
 void CenterOnScreen(QWidget& window) {
     window.adjustSize();
     if (const QScreen* screen = window.screen())
@@ -58,15 +83,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", kNoDisplayMessage);
         return kExitFailed;
     }
-    if (batch) qInstallMessageHandler(QuietMessages);
+    if (usage) {
+        PrintUsage();  // on standard output before anything needs the display
+        gStartupExitCode = kExitUsage;
+    }
+    qInstallMessageHandler(batch ? QuietMessages : StartupMessages);
+    gStartingUp = !batch;
 
     QApplication app(argc, argv);
+    gStartingUp = false;
     // QApplication took the process locale from the environment: numbers keep their ".".
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("vantrel4"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vantrel"));
     if (usage) {
-        PrintUsage();
         TQtDialogs().Information(nullptr, QStringLiteral("Vantrel version 4"),
                                  QString::fromStdString(UsageText()));
         return kExitUsage;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "edf/uEDF.h"
+#include "edf/uEDFTools.h"
 #include "support/uDateTime.h"
 #include "support/udStr.h"
 #include "tools/uToolCommon.h"
@@ -44,13 +45,6 @@ constexpr const char* kHelp =
     "signal N (1 = first). Checking is lenient unless --strict is given.\n"
     "Exit status: 0 the file opened (valid or not), 1 a data record could not be read, 2 wrong\n"
     "usage or a file that could not be opened, 3 the output could not be written.\n";
-
-const char* const kFileFieldNames[kEDFFieldCount] = {
-    "Version",     "Patient",  "Recording",       "StartDate",      "StartClock",
-    "HeaderBytes", "Reserved", "NumberOfRecords", "RecordDuration", "NumberOfSignals"};
-const char* const kSignalFieldNames[kEDFFieldCount] = {
-    "Label",          "Transducer",     "PhysicalDimension", "PhysicalMinimum",  "PhysicalMaximum",
-    "DigitalMinimum", "DigitalMaximum", "Prefiltering",      "SamplesPerRecord", "Reserved"};
 
 enum class TMode { Text, Json, Samples };
 
@@ -133,23 +127,6 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-// A header text for the plain listing, in quotes: UTF-8 (see HeaderTextToUtf8), with control
-// characters as \xXX.
-std::string Shown(const std::string& text) {
-    std::string out = "\"";
-    for (const char ch : HeaderTextToUtf8(text)) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (byte < 0x20 || byte == 0x7f) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            out += escaped;
-        } else {
-            out += ch;
-        }
-    }
-    return out + "\"";
-}
-
 std::string Bool(bool value) {
     return value ? "true" : "false";
 }
@@ -175,29 +152,29 @@ double SampleFrequency(const TEDFFile& file, const TCustomEDFSignalInfo& signal)
 // The main header values as texts, by field index.
 std::vector<std::string> FileFieldTexts(const TCustomEDFFileInfo& info) {
     const std::string start = StartText(info);
-    return {Shown(info.Version()),
-            Shown(info.Patient()),
-            Shown(info.Recording()),
+    return {QuotedHeaderText(info.Version()),
+            QuotedHeaderText(info.Patient()),
+            QuotedHeaderText(info.Recording()),
             FormatDateTimeFmt("dd.mm.yyyy", info.StartDate(), kLocaleEnglishUS),
             FormatDateTimeFmt("hh:nn:ss", info.StartClock(), kLocaleEnglishUS),
             std::to_string(info.HeaderBytes()),
-            Shown(info.Reserved()),
+            QuotedHeaderText(info.Reserved()),
             std::to_string(info.NumberOfRecords()),
             Number(static_cast<double>(info.RecordDuration())),
             std::to_string(info.NumberOfSignals())};
 }
 
 std::vector<std::string> SignalFieldTexts(const TCustomEDFSignalInfo& s) {
-    return {Shown(s.Label()),
-            Shown(s.Transducer()),
-            Shown(s.PhysicalDimension()),
+    return {QuotedHeaderText(s.Label()),
+            QuotedHeaderText(s.Transducer()),
+            QuotedHeaderText(s.PhysicalDimension()),
             Number(s.PhysicalMinimum()),
             Number(s.PhysicalMaximum()),
             std::to_string(s.DigitalMinimum()),
             std::to_string(s.DigitalMaximum()),
-            Shown(s.Prefiltering()),
+            QuotedHeaderText(s.Prefiltering()),
             std::to_string(s.SamplesPerRecord()),
-            Shown(s.Reserved())};
+            QuotedHeaderText(s.Reserved())};
 }
 
 void PrintField(const char* name, const std::string& value, bool valid) {
@@ -205,51 +182,6 @@ void PrintField(const char* name, const std::string& value, bool valid) {
 }
 
 // Why the file is refused, one line per reason, from what the library exposes.
-std::vector<std::string> Problems(TEDFFile& file) {
-    std::vector<std::string> problems;
-    const TCustomEDFFileInfo& info = file.FileInfo();
-    for (int i = 0; i < kEDFFieldCount; ++i)
-        if (!info.FieldValid(i))
-            problems.push_back(std::string("main header field ") + kFileFieldNames[i] +
-                               " is invalid: text " + Shown(info.RawIn().Field(i)));
-    if (info.FieldValid(ffNumberOfSignals) && file.SignalCount() == 0)
-        problems.push_back("the header declares no signals");
-    int64_t recordSamples = 0;
-    for (int32_t k = 0; k < file.SignalCount(); ++k) {
-        const TCustomEDFSignalInfo& s = file.Signal(k);
-        for (int i = 0; i < kEDFFieldCount; ++i)
-            if (!s.FieldValid(i))
-                problems.push_back("signal " + std::to_string(k + 1) + " " + Shown(s.Label()) +
-                                   ": field " + kSignalFieldNames[i] + " is invalid: text " +
-                                   Shown(s.Raw().Field(i)));
-        recordSamples += std::max(s.SamplesPerRecord(), 0);
-    }
-    const int64_t recordBytes = recordSamples * 2;
-    if (recordBytes > kEDFMaxRecordBytes)
-        problems.push_back("a data record of " + std::to_string(recordBytes) +
-                           " bytes is larger than " + std::to_string(kEDFMaxRecordBytes) +
-                           " bytes: the header is damaged");
-    if (!file.StrictChecking()) return problems;
-    if (recordBytes > kEDFStrictMaxRecordBytes)
-        problems.push_back("strict: a data record of " + std::to_string(recordBytes) +
-                           " bytes is larger than " + std::to_string(kEDFStrictMaxRecordBytes) +
-                           " bytes");
-    // The other strict checks need a readable header; the record count is the one it states.
-    if (!file.HeaderValid()) return problems;
-    const long double duration = info.RecordDuration();
-    if (duration < 1 && recordBytes / duration < kEDFStrictMaxRecordBytes)
-        problems.push_back("strict: records of " + Number(static_cast<double>(duration)) +
-                           " s are shorter than 1 s although a 1 s record would fit");
-    const std::string statedText = info.RawIn().NumberOfRecords();
-    const int32_t stated = StrToInt32Or0(statedText);
-    const int64_t expected = info.HeaderBytes() + static_cast<int64_t>(stated) * recordBytes;
-    if (IsInt32Text(statedText) && stated >= 0 && file.FileSize() != expected)
-        problems.push_back("strict: the file has " + std::to_string(file.FileSize()) +
-                           " bytes, the header's " + std::to_string(stated) + " records need " +
-                           std::to_string(expected));
-    return problems;
-}
-
 void PrintText(TEDFFile& file, const TOptions& options) {
     const TCustomEDFFileInfo& info = file.FileInfo();
     std::printf("File:            %s\n", options.FileName.c_str());
@@ -261,7 +193,7 @@ void PrintText(TEDFFile& file, const TOptions& options) {
     std::printf("Start:           %s\n", StartText(info).c_str());
     if (!file.IsValid()) {
         std::printf("\nWhy it is not valid\n");
-        for (const std::string& problem : Problems(file))
+        for (const std::string& problem : HeaderProblems(file))
             std::printf("  %s\n", problem.c_str());
     }
     std::printf("\nMain header\n");
@@ -284,9 +216,10 @@ void PrintText(TEDFFile& file, const TOptions& options) {
         if (s.IsLogFloat())
             std::printf("  %-18s yes: Y0 %s, A %s, dimension %s\n", "LogFloat",
                         Number(s.LogFloatY0()).c_str(), Number(s.LogFloatA()).c_str(),
-                        Shown(s.GetDimension()).c_str());
+                        QuotedHeaderText(s.GetDimension()).c_str());
         else
-            std::printf("  %-18s no, dimension %s\n", "LogFloat", Shown(s.GetDimension()).c_str());
+            std::printf("  %-18s no, dimension %s\n", "LogFloat",
+                        QuotedHeaderText(s.GetDimension()).c_str());
     }
 }
 
@@ -306,7 +239,7 @@ void PrintJson(TEDFFile& file) {
     out += ",\"field_valid\":" + FieldValidArray(info);
     out += ",\"reasons\":[";
     if (!file.IsValid()) {
-        const std::vector<std::string> reasons = Problems(file);
+        const std::vector<std::string> reasons = HeaderProblems(file);
         for (size_t i = 0; i < reasons.size(); ++i)
             out += (i ? "," : "") + JsonString(reasons[i]);
     }

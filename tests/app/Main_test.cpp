@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "SharedData.h"
+#include "app/uResultsLock.h"
 #include "app/uSpinField.h"
 
 namespace {
@@ -222,9 +223,27 @@ TEST_F(MainWindow, AsksBeforeOverwritingAndRefusesCollidingFiles) {
     const fs::path output = dir / "out.cvn";
     Open();
     FillValidFields(output.string());
-    Edit("EditF0")->clear();  // the run itself stops at the check
     std::ofstream(output) << "old results";
 
+    // The check comes first: a parameter that fails it asks nothing and deletes nothing.
+    Edit("EditF0")->clear();
+    form->StartButtonClick();
+    EXPECT_TRUE(dialogs.Questions.empty());
+    EXPECT_EQ(dialogs.Errors, std::vector<std::string>{"0 <= F0 <= Fsample"});
+    EXPECT_TRUE(fs::exists(output));
+
+    // Another run writes the results file: refused before the question.
+    Click("ButtonSlowWave");
+    dialogs.Errors.clear();
+    {
+        const vantrel::TResultsLock other(output.string());
+        form->StartButtonClick();
+    }
+    EXPECT_TRUE(dialogs.Questions.empty());
+    EXPECT_EQ(dialogs.Errors, std::vector<std::string>{
+                                  "The results file is in use by another run: " + output.string()});
+
+    dialogs.Errors.clear();
     dialogs.Answers = {false};
     form->StartButtonClick();
     EXPECT_EQ(dialogs.Questions,
@@ -232,11 +251,6 @@ TEST_F(MainWindow, AsksBeforeOverwritingAndRefusesCollidingFiles) {
                                        "file?|No"});
     EXPECT_TRUE(fs::exists(output));
     EXPECT_TRUE(dialogs.Errors.empty());  // No: nothing else happens
-
-    dialogs.Answers = {true};
-    form->StartButtonClick();
-    EXPECT_FALSE(fs::exists(output));
-    EXPECT_EQ(dialogs.Errors, std::vector<std::string>{"0 <= F0 <= Fsample"});
 
     // The input named as results file, through a link: refused before anything is deleted.
     const fs::path link = dir / "link.edf";

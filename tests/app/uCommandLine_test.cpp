@@ -61,13 +61,15 @@ TEST(CommandLine, HandlesEachArgumentByPositionAndOption) {
           "+Invalid thread count (using one per core)",
           "+Unknown DU/E filter \"FOO\" (keeping DUE; use DUE, DUE1987 or DUE2007)"},
          ""},
-        // Linux: "-" and "--" forms; a "/" word that is no option and no path is ignored but
-        // keeps its position; a path with a further "/" and a negative number are positional.
+        // Linux: "-" and "--" forms; a "/" word that is no option and does not look like a
+        // path is ignored with a line but keeps its position; a path with a further "/" or a
+        // "." and a negative number are positional.
         {{"/data/in.edf", "/nosuchoption", "--overwrite", "-5", "--lp:35", "-BATCH"},
-         {"In=/data/in.edf", "+Overwriting existing files", "F0=-5", "LP=35",
-          "+--- BATCH mode ---"},
+         {"In=/data/in.edf", "+Unknown option /nosuchoption ignored", "+Overwriting existing files",
+          "F0=-5", "LP=35", "+--- BATCH mode ---"},
          ""},
         {{"/tmp", "1"}, {"In=/tmp", "Sig=1"}, ""},
+        {{"/nonexist.edf", "1", "/o2.cvn"}, {"In=/nonexist.edf", "Sig=1", "Out=/o2.cvn"}, ""},
     };
     for (const ParseCase& c : cases) {
         RecordingTarget target;
@@ -127,22 +129,37 @@ TEST(CommandLine, UsageAndBatchAreFoundWherever) {
               "/DUE=           = DU/E filter (DUE1987 or DUE2007)");
 }
 
-TEST(CommandLine, ReadsF0FromATextFile) {
-    const auto dir = std::filesystem::temp_directory_path();
+// Position 4 reads a file only when it is no number, and says so.
+TEST(CommandLine, ReadsF0FromATextFileOnlyWhenPositionFourIsNoNumber) {
+    const auto dir = std::filesystem::temp_directory_path() / "vantrel_f0_test";
+    std::filesystem::create_directories(dir);
     const struct {
+        const char* Name;
         const char* Content;
-        const char* F0;
-    } cases[] = {{"0.85\n", "0.85"}, {"F0 = 1.250 Hz", "1.25"}, {"no number", ""}, {"", ""}};
+        std::vector<std::string> Events;  // after In, Sig and Out
+    } cases[] = {
+        {"f0.txt", "0.85\n", {"+F0 read from file \"f0.txt\": 0.85", "F0=0.85"}},
+        {"f0.txt",
+         "\xEF\xBB\xBF"
+         "F0 = 1.250 Hz",
+         {"+F0 read from file \"f0.txt\": 1.25", "F0=1.25"}},
+        {"f0.txt", "no number", {"+F0 file \"f0.txt\" holds no number", "F0="}},
+        // A stray file named like a number (left by a shell typo "2>1") never changes F0.
+        {"1", "Undersampling = 2 (50Hz)", {"F0=1"}},
+    };
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
     for (const auto& c : cases) {
-        const auto file = dir / "vantrel_f0_test.txt";
-        std::ofstream(file) << c.Content;
-        EXPECT_EQ(vantrel::ReadF0File(file.string()), c.F0) << c.Content;
+        std::ofstream(c.Name) << c.Content;
         RecordingTarget target;
         TCommandLineValues values;
-        vantrel::ParseCommandLine({"a", "1", "o", file.string()}, target, values);
-        EXPECT_EQ(target.Events.back(), std::string("F0=") + c.F0);
-        std::filesystem::remove(file);
+        vantrel::ParseCommandLine({"a", "1", "o", c.Name}, target, values);
+        const std::vector<std::string> events(target.Events.begin() + 3, target.Events.end());
+        EXPECT_EQ(events, c.Events) << c.Name << ": " << c.Content;
+        std::filesystem::remove(c.Name);
     }
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -237,20 +237,20 @@ TEST_F(Vantrel4Reliability, FilesTheUserMayNotReadOrWriteEndTheRunWithTheSystems
     BatchOptions nobody;
     nobody.WorkDir = open;
     nobody.AsNobody = true;
-    // Reading the input fails while the command line is read: the log is Error.log.
+    // Reading the input fails while the command line is read: the log still goes beside the
+    // results file the command line names.
     BatchRun run = RunBatch(Arguments(secret, open / "secret.cvn"), nobody);
     EXPECT_EQ(run.ExitCode, 2) << run.Stderr;
-    EXPECT_EQ(FirstMessage(Lines(ReadBytes(open / "Error.log"))),
+    EXPECT_EQ(FirstMessage(Lines(ReadBytes(open / "secret.log"))),
               "Cannot open file \"" + secret.string() + "\". Permission denied");
 
+    // A folder the run may not write: the results file cannot even be locked.
     run = RunBatch(Arguments(dir_ / "good.edf", closed / "out.cvn"), nobody);
     EXPECT_EQ(run.ExitCode, 2) << run.Stderr;
     const std::vector<std::string> lines = Lines(run.Stderr);
-    EXPECT_EQ(FirstMessage(lines), "Error creating EDF outputfile");
-    EXPECT_NE(run.Stderr.find("Cannot create file \"" + (closed / "out.cvn").string() +
-                              "\". Permission denied"),
-              std::string::npos)
-        << run.Stderr;
+    EXPECT_EQ(FirstMessage(lines), "Cannot lock the results file " + (closed / "out.cvn").string() +
+                                       ": Permission denied (" + (closed / "out.cvn").string() +
+                                       ".lock)");
     EXPECT_EQ(lines.back().rfind("Cannot write the batch log", 0), 0u) << run.Stderr;
     EXPECT_TRUE(fs::is_empty(closed));
 }

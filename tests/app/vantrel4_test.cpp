@@ -119,9 +119,11 @@ TEST_F(Vantrel4, BatchRunCompletesAndAppendsItsLog) {
     results.SetActive(false);
     const std::string firstResults = ReadAll(dir / "out.cvn");
 
-    // Existing results without /OVERWRITE: refused, the file stays as it was.
+    // Existing results without /OVERWRITE: refused after the lines that name the files, the
+    // file stays as it was.
     EXPECT_EQ(Run(With(run, {"/BATCH"})).ExitCode, 2);
-    expected = With(expected, {"--- BATCH mode ---", "Output file already exists!"});
+    expected = With(expected, With({"--- BATCH mode ---"}, {header[0], header[1], header[2],
+                                                            "Output file already exists!"}));
     EXPECT_EQ(LogLines("out.log"), expected);
     EXPECT_EQ(ReadAll(dir / "out.cvn"), firstResults);
 
@@ -167,11 +169,14 @@ TEST_F(Vantrel4, FailedBatchRunsEndWithTheirReasonAndExitCode2) {
          {"'x1' is not a valid floating point value"}},
         {Args("in.edf", "1", in, With(kSlowWave, {"/BATCH", "/OVERWRITE"})),
          "in.log",
-         {"--- BATCH mode ---", "Overwriting existing files",
+         {"--- BATCH mode ---", "Overwriting existing files", "Analysing file \"in.edf\"",
+          "Signal# 1", "Output file \"" + in + "\"",
           "The results file must not be the input file"}},
         {Args(nox, "1", "ann.cvn", With(kSlowWave, {"/BATCH"})),
          "ann.log",
-         {"--- BATCH mode ---", "Signal 1 is an EDF+ annotation signal"}},
+         {"--- BATCH mode ---", "Analysing file \"" + nox + "\"", "Signal# 1",
+          "Output file \"" + (dir / "ann.cvn").string() + "\"",
+          "Signal 1 is an EDF+ annotation signal"}},
         // A message with a line feed becomes one line per part.
         {Args("in.edf", "1", "lp.cvn", With(kSlowWave, {"/LP:1", "/BATCH"})),
          "lp.log",
