@@ -183,7 +183,7 @@ bool TBatchRun::RefusedBeforeStart() {
         TEDFFile file;
         OpenForReading(file, input);
         if (const std::string warning = MissingRecordsWarning(file); !warning.empty())
-            AppendLine("Warning: " + warning);
+            AppendLine(warning);
     }
     return false;
 }

@@ -43,6 +43,7 @@ struct BatchOptions {
     std::filesystem::path WatchedFile;
     int KillAtOpen = 0;
     int KillAfterWrites = 0;
+    int KillSignal = SIGKILL;  // sent at the kill point
 };
 
 inline std::filesystem::path Vantrel4() {
@@ -136,8 +137,11 @@ inline BatchRun RunBatch(const std::vector<std::string>& args, const BatchOption
         for (ssize_t n; (n = read(pipeFds[0], chunk, sizeof chunk)) > 0;)
             run.Stderr.append(chunk, n);
         if (watchFd >= 0 && (fds[1].revents & POLLIN) &&
-            detail::KillPointReached(watchFd, options, opens, writes))
-            kill(pid, SIGKILL);
+            detail::KillPointReached(watchFd, options, opens, writes)) {
+            kill(pid, options.KillSignal);
+            close(watchFd);  // once
+            watchFd = -1;
+        }
         ended = waitpid(pid, &status, WNOHANG) == pid;
         run.Seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

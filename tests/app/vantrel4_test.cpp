@@ -61,14 +61,17 @@ class Vantrel4 : public ::testing::Test {
 
     // Runs vantrel4 in the test folder with no display, no runtime directory and the locale
     // given, as a batch job on a compute server would.
-    static RunResult Run(const std::vector<std::string>& args, const std::string& locale = "C") {
+    // `environment` adds variables ("DISPLAY=:97"); `out` is where standard output goes.
+    static RunResult Run(const std::vector<std::string>& args, const std::string& locale = "C",
+                         const std::string& environment = "",
+                         const std::string& out = "stdout.txt") {
         std::string command = "cd " + Quoted(dir.string()) +
                               " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM"
                               " -u XDG_RUNTIME_DIR LC_ALL=" +
-                              locale + " " + VANTREL4_EXE;
+                              locale + " " + environment + " " + VANTREL4_EXE;
         for (const std::string& arg : args)
             command += " " + Quoted(arg);
-        command += " >stdout.txt 2>stderr.txt";
+        command += " >" + out + " 2>stderr.txt";
         const int status = std::system(command.c_str());
         RunResult result;
         result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -226,6 +229,24 @@ TEST_F(Vantrel4, UsageSignalListAndNoDisplay) {
     const RunResult interactive = Run({"in.edf"});
     EXPECT_EQ(interactive.ExitCode, 2);
     EXPECT_NE(interactive.Err.find("/BATCH"), std::string::npos);
+
+    // A display that does not answer (a dead X forwarding): the usage text needs none, and an
+    // interactive start says what is wrong instead of aborting.
+    const RunResult deadUsage = Run({"/?"}, "C", "DISPLAY=:97");
+    EXPECT_EQ(deadUsage.ExitCode, 1);
+    EXPECT_EQ(deadUsage.Out.substr(0, 21), "Program parameters:\n\n");
+    const RunResult dead = Run({"in.edf"}, "C", "DISPLAY=:97");
+    EXPECT_EQ(dead.ExitCode, 2);
+    EXPECT_NE(dead.Err.find("Cannot open the display :97; batch runs (/BATCH) need none"),
+              std::string::npos)
+        << dead.Err;
+
+    const RunResult version = Run({"--version"});
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_EQ(version.Out.rfind("vantrel4 ", 0), 0u) << version.Out;
+    // A listing that cannot be written does not look done.
+    EXPECT_EQ(Run({"--signals", "in.edf"}, "C", "", "/dev/full").ExitCode, 3);
+    EXPECT_EQ(Run({"--version"}, "C", "", "/dev/full").ExitCode, 3);
 }
 
 // A batch run that draws nothing needs no window library: the program alone, copied without
