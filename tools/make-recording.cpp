@@ -2,6 +2,8 @@
 // benchmarks and sample runs. Signal 1 is a sleep-like EEG whose slow waves, alpha and spindles
 // come and go with 90-minute cycles over the night, with three artifacts (a flat stretch, a
 // saturated stretch, a burst of high-frequency noise); the other signals are coloured noise.
+// With --content=sines the night is regular instead (slow waves under a 5-minute envelope, a
+// 10 Hz rhythm, noise).
 // The file is written one data record at a time, so a 24-hour recording of 20 signals costs no
 // memory. The same options and seed give the same bytes.
 #include <algorithm>
@@ -37,6 +39,9 @@ constexpr const char* kHelp =
     "  --digital=LO:HI  digital range (default -32768:32767)\n"
     "  --physical=LO:HI physical range in uV (default -250:250)\n"
     "  --seed=N         seed of the random generator (default 1)\n"
+    "  --content=C      what the signals hold (also --content C): sleep, the night above\n"
+    "                   (default); sines, signal 1 with 1 Hz slow waves under a 5-minute\n"
+    "                   envelope, a 10 Hz rhythm and white noise, the others uniform noise\n"
     "  --help           this text\n"
     "\n"
     "Exit status: 0 written, 1 wrong arguments, 2 the file could not be written.\n";
@@ -49,6 +54,7 @@ struct TOptions {
     int DigitalMin = -32768, DigitalMax = 32767;
     double PhysicalMin = -250, PhysicalMax = 250;
     uint64_t Seed = 1;
+    bool Sines = false;  // --content=sines
     std::string FileName;
 };
 
@@ -112,6 +118,13 @@ std::string ParseArguments(int argc, char** argv, TOptions& o) {
             if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos)
                 return "the seed must be a whole number";
             o.Seed = std::strtoull(value.c_str(), nullptr, 10);
+        } else if (name == "--content") {
+            // --content=C or --content C
+            const std::string content =
+                eq != std::string::npos ? value : (i + 1 < argc ? argv[++i] : "");
+            if (content != "sleep" && content != "sines")
+                return "the content must be sleep or sines";
+            o.Sines = content == "sines";
         } else {
             return "unknown option " + arg;
         }
@@ -269,18 +282,44 @@ class TSleepEEG {
     double FSpindleStart = 0, FSpindleEnd = -1, FSpindleFrequency = 13;
 };
 
+// ---- Sines ------------------------------------------------------------------------------------
+
+// --content=sines: a second kind of night for the benchmarks, regular where the sleep-like one
+// comes and goes. Signal 1: 1 Hz slow waves whose amplitude swells and fades every 5 minutes,
+// a steady 10 Hz rhythm and white noise; the others: uniform noise.
+class TSinesEEG {
+  public:
+    explicit TSinesEEG(uint64_t seed) : FRandom(seed) {}
+    double Next(double t) {
+        constexpr double kTwoPi = 2 * std::numbers::pi;
+        const double envelope = 0.5 - 0.5 * std::cos(kTwoPi * t / 300);
+        return 80 * envelope * std::sin(kTwoPi * 1.0 * t) + 15 * std::sin(kTwoPi * 10.0 * t) +
+               6 * FRandom.Normal();
+    }
+
+  private:
+    TRandom FRandom;
+};
+
 // ---- Other signals -----------------------------------------------------------------------------
 
 class TNoiseSignal {
   public:
     TNoiseSignal(const TOptions& o, uint64_t seed, int index)
-        : FRandom(seed), FNoise(0.5 + index % 7, o.Rate), FLevel(8 + 4 * (index % 5)) {}
-    double Next() { return FLevel * FNoise.Next(FRandom.Normal()) + FRandom.Normal(); }
+        : FRandom(seed),
+          FNoise(0.5 + index % 7, o.Rate),
+          FLevel(8 + 4 * (index % 5)),
+          FUniform(o.Sines) {}
+    double Next() {
+        if (FUniform) return FLevel * (2 * FRandom.Uniform() - 1);
+        return FLevel * FNoise.Next(FRandom.Normal()) + FRandom.Normal();
+    }
 
   private:
     TRandom FRandom;
     TColouredNoise FNoise;
     double FLevel;
+    bool FUniform;
 };
 
 std::string SignalLabel(int k) {
@@ -323,6 +362,7 @@ void WriteRecording(const TOptions& o) {
     // Each signal has its own generator seeded from the seed and its index, so adding signals
     // leaves the earlier ones unchanged.
     TSleepEEG eeg(o, o.Seed * 1000003u + 1);
+    TSinesEEG sines(o.Seed * 1000003u + 1);
     std::vector<TNoiseSignal> others;
     for (int k = 1; k < o.Signals; ++k)
         others.emplace_back(o, o.Seed * 1000003u + 1 + static_cast<uint64_t>(k), k);
@@ -336,7 +376,7 @@ void WriteRecording(const TOptions& o) {
     for (int64_t r = 0; r < records; ++r) {
         for (int32_t s = 0; s < samples; ++s) {
             const double t = (static_cast<double>(r) * samples + s) / o.Rate;
-            buffer[s] = digital(eeg.Next(t));
+            buffer[s] = digital(o.Sines ? sines.Next(t) : eeg.Next(t));
         }
         for (int k = 1; k < o.Signals; ++k)
             for (int32_t s = 0; s < samples; ++s)

@@ -36,6 +36,9 @@ TEST(MakeRecording, ExitStatus) {
         {"--digital=0:70000 " + dir.File("d.edf"), 1},
         {"", 1},
         {"--duration=10s /no/such/dir/e.edf", 2},
+        {"--content sines --duration=10s " + dir.File("f.edf"), 0},
+        {"--content=noise --duration=10s " + dir.File("g.edf"), 1},
+        {"--duration=10s " + dir.File("h.edf") + " --content", 1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ExitStatus(c.arguments), c.status) << c.arguments;
@@ -70,6 +73,31 @@ TEST(MakeRecording, SameSeedSameBytesWithTheArtifacts) {
     EXPECT_TRUE(
         std::all_of(saturated.begin(), saturated.end(), [](int16_t v) { return v == 32767; }));
     EXPECT_GT(std::set<int16_t>(normal.begin(), normal.end()).size(), 50u);
+}
+
+// --content=sines: signal 1's slow waves swell and fade every 5 minutes over a steady 10 Hz
+// rhythm; the other signals are uniform noise within their level (12 uV for signal 2).
+TEST(MakeRecording, SinesContent) {
+    ScratchDir dir;
+    MakeRecording(dir.File("s.edf"), "--duration=5m --signals=2 --rate=100 --content=sines");
+    vantrel::TEDFFile file;
+    file.SetFileName(dir.File("s.edf"));
+    file.SetReadOnly(true);
+    file.SetActive(true);
+    ASSERT_EQ(file.NumberOfRecords(), 300);
+    constexpr double kDigitalPerMicrovolt = 65535 / 500.0;
+    auto largest = [&](int32_t record, int signal) {
+        file.ReadRecord(record);
+        const auto& buffer = file.GetRecordBuffer();
+        int largest = 0;
+        for (int s = 0; s < 100; ++s)  // 0 uV is digital -0.5: +-1 is within the rounding
+            largest = std::max(largest, std::abs(2 * buffer[signal * 100 + s] + 1) / 2);
+        return largest / kDigitalPerMicrovolt;
+    };
+    EXPECT_LT(largest(0, 0), 40);    // the envelope is 0: 15 uV of 10 Hz and noise
+    EXPECT_GT(largest(150, 0), 80);  // at its top: 80 uV of slow wave besides
+    for (int32_t record : {0, 150, 299})
+        EXPECT_LE(largest(record, 1), 12.01);
 }
 
 }  // namespace
