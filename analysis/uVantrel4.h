@@ -86,6 +86,10 @@ extern std::string DUEFilterName;  // factory name of the DU/E filter: DUE, DUE1
 // Threads a run may use: the SU/SS stage's input reader and piB's match curve. 0 = one per core;
 // 1 = the calling thread only (a cohort runs one process per core).
 extern int32_t AnalysisThreads;
+// The most bytes of results samples a smoothing call holds in memory (default 32 MiB, 13 days):
+// a results file within it is read once and written once per call, a longer one record by
+// record.
+extern int64_t SmoothingMemoryBytes;
 void ResetEngineSettings();  // back to the defaults (tests)
 
 // ---------------------------------------------------------------------------------------------

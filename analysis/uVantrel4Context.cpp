@@ -12,6 +12,8 @@ int32_t XPiBZero = 10;
 double IIRBackpolate = 0.5;
 std::string DUEFilterName = "DUE";
 int32_t AnalysisThreads = 0;
+constexpr int64_t kSmoothingMemoryBytes = int64_t{32} << 20;
+int64_t SmoothingMemoryBytes = kSmoothingMemoryBytes;
 
 void ResetEngineSettings() {
     XPiBPlus = 9;
@@ -20,6 +22,7 @@ void ResetEngineSettings() {
     IIRBackpolate = 0.5;
     DUEFilterName = "DUE";
     AnalysisThreads = 0;
+    SmoothingMemoryBytes = kSmoothingMemoryBytes;
 }
 
 void TProgressList::Append(const std::string& text) {

@@ -1,6 +1,7 @@
-// Sample access to an open results file, one data record at a time.
+// Sample access to an open results file: held whole, or one data record at a time.
 #include "analysis/uVantrel4Records.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "edf/uDataFile.h"
@@ -25,10 +26,45 @@ TResultsRecords::TResultsRecords(const std::string& fileName) {
         FOffsets[k] = FFile.Signal(k).SampleOffset();
     }
     if (!layout) throw EDataFileHeaderInvalid();
+    for (int k = 0; k < results::kSignals; ++k)
+        FBase[k] = FOffsets[k];
+    // A file without records stays record by record: it fails on its first record.
+    const int64_t bytes = Seconds() * results::kSignals * int64_t{sizeof(int16_t)};
+    if (Records() > 0 && bytes <= SmoothingMemoryBytes) ReadWhole();
+}
+
+void TResultsRecords::ReadWhole() {
+    const int64_t seconds = Seconds();
+    FSamples.resize(static_cast<size_t>(seconds) * results::kSignals);
+    for (int k = 0; k < results::kSignals; ++k)
+        FBase[k] = k * seconds;
+    const TDynSmallIntArray& buffer = FFile.GetRecordBuffer();
+    for (int32_t record = 0; record < Records(); ++record) {
+        FFile.ReadRecord(record);
+        const int64_t first = int64_t{record} * results::kSamplesPerRecord;
+        for (int k = 0; k < results::kSignals; ++k)
+            std::copy_n(buffer.begin() + FOffsets[k], results::kSamplesPerRecord,
+                        FSamples.begin() + FBase[k] + first);
+    }
+    FWhole = true;
+    FData = FSamples.data();
+    FFirst = 0;
+    FSpan = static_cast<uint64_t>(seconds);
+}
+
+void TResultsRecords::WriteWhole() {
+    TDynSmallIntArray& buffer = FFile.GetRecordBuffer();
+    for (int32_t record = 0; record < Records(); ++record) {
+        const int64_t first = int64_t{record} * results::kSamplesPerRecord;
+        for (int k = 0; k < results::kSignals; ++k)
+            std::copy_n(FSamples.begin() + FBase[k] + first, results::kSamplesPerRecord,
+                        buffer.begin() + FOffsets[k]);
+        FFile.WriteRecord(record);
+    }
 }
 
 void TResultsRecords::Load(int32_t record) {
-    if (record == FCurrent) return;
+    if (FWhole || record == FCurrent) return;
     Flush();
     FCurrent = -1;
     FFirst = kNoRecord;
@@ -38,19 +74,24 @@ void TResultsRecords::Load(int32_t record) {
     FData = FFile.GetRecordBuffer().data();
 }
 
-int32_t TResultsRecords::LoadingIndex(int signal, int64_t t) {
+int64_t TResultsRecords::LoadingIndex(int signal, int64_t t) {
+    if (FWhole) throw EDataFileReadData();  // a second the file does not hold
     const auto record = static_cast<int32_t>(t / results::kSamplesPerRecord);
     if (record != FCurrent) Load(record);
-    return FOffsets[signal] + static_cast<int32_t>(t % results::kSamplesPerRecord);
+    return FOffsets[signal] + t % results::kSamplesPerRecord;
 }
 
 void TResultsRecords::Flush() {
-    if (!FDirty) return;
+    if (FWhole || !FDirty) return;
     FFile.WriteRecord(FCurrent);
     FDirty = false;
 }
 
 void TResultsRecords::Finish() {
+    if (FWhole && FDirty) {
+        WriteWhole();
+        FDirty = false;
+    }
     Flush();
     FFile.WriteHeader();
     FFile.SetActive(false);

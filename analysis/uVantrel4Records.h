@@ -5,15 +5,19 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "analysis/uVantrel4.h"
 
 namespace vantrel {
 
-// One results file with one data record in memory. The record that holds a second is read when
-// a sample of it is first asked for; a changed record is written back before another is read,
-// and by Flush. Records left unwritten when the object dies (an error left the stage) stay as
-// they were on disk.
+// One results file, its samples reached by second. A file whose samples fit in
+// SmoothingMemoryBytes is read whole when opened and written whole by Finish, so that the
+// passes of a smoothing call cost two reads and two writes of the file, not two of every record
+// per pass. A longer one keeps one data record in memory: the record that holds a second is read
+// when a sample of it is first asked for, and a changed record is written back before another
+// is read, and by Flush. Either way, what is not written when the object dies (an error left the
+// stage) stays on disk as it was.
 class TResultsRecords {
   public:
     // Opens the file for reading and writing. Raises EFOpenError when the file does not exist
@@ -26,37 +30,46 @@ class TResultsRecords {
     int32_t Records() const { return FFile.NumberOfRecords(); }
     // Seconds in the file: records x 1800.
     int64_t Seconds() const { return int64_t{Records()} * results::kSamplesPerRecord; }
+    // The samples are all in memory.
+    bool Whole() const { return FWhole; }
 
-    // Makes `record` the one in memory (writing back a changed one first). Raises the
-    // library's EDataFile error when the record cannot be read or written.
+    // Makes `record` the one in memory (writing back a changed one first); nothing to do when
+    // the file is held whole. Raises the library's EDataFile error when the record cannot be
+    // read or written.
     void Load(int32_t record);
     // The code of `signal` at second t, and its change. Inline: the smoothing stages reach
     // every sample of every signal many times.
     int16_t Get(int signal, int64_t t) { return FData[Index(signal, t)]; }
     void Put(int signal, int64_t t, int16_t code) {
-        const int32_t index = Index(signal, t);
+        const int64_t index = Index(signal, t);
         FData[index] = code;
         FDirty = true;
     }
-    // Writes the record in memory back when it was changed.
+    // Writes the record in memory back when it was changed (a file held whole waits for Finish).
     void Flush();
-    // Flush, write the header and close the file.
+    // Writes what changed, then the header, and closes the file.
     void Finish();
 
   private:
-    // The buffer index of `signal` at second t, loading the record that holds t.
-    int32_t Index(int signal, int64_t t) {
+    // The index of `signal` at second t in FData, loading the record that holds t.
+    int64_t Index(int signal, int64_t t) {
         const uint64_t k = static_cast<uint64_t>(t - FFirst);
-        if (k >= uint64_t{results::kSamplesPerRecord}) return LoadingIndex(signal, t);
-        return FOffsets[signal] + static_cast<int32_t>(k);
+        if (k >= FSpan) return LoadingIndex(signal, t);
+        return FBase[signal] + static_cast<int64_t>(k);
     }
-    int32_t LoadingIndex(int signal, int64_t t);
+    int64_t LoadingIndex(int signal, int64_t t);
+    void ReadWhole();
+    void WriteWhole();
 
     TEDFFile FFile;
-    std::array<int32_t, results::kSignals> FOffsets{};
+    std::array<int32_t, results::kSignals> FOffsets{};  // of each signal in a data record
+    bool FWhole = false;
+    std::vector<int16_t> FSamples;                   // held whole: signal after signal
+    std::array<int64_t, results::kSignals> FBase{};  // where each signal starts in FData
     int32_t FCurrent = -1;
-    int64_t FFirst = kNoRecord;  // first second of the record in memory
-    int16_t* FData = nullptr;    // the file's record buffer while a record is in memory
+    int64_t FFirst = kNoRecord;                   // first second in FData
+    uint64_t FSpan = results::kSamplesPerRecord;  // seconds in FData
+    int16_t* FData = nullptr;  // FSamples, or the file's record buffer while a record is held
     bool FDirty = false;
     static constexpr int64_t kNoRecord = INT64_MIN / 2;  // no t - kNoRecord is within a record
 };

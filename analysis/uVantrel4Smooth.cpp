@@ -89,7 +89,9 @@ class TSmoothPass {
         long double d = ratio * 100 * S.MCgain;
         if (std::isnan(d)) d = 0;  // a 0 / 0 from a file the earlier options did not fill
         if (std::fabs(d) > kDigitalLimit) d = d < 0 ? -kDigitalLimit : kDigitalLimit;
-        F.Put(signal, t, static_cast<int16_t>(RoundHalfEven(d)));
+        // Through double, which holds every integer of the range exactly: a long double goes to
+        // an integer only by switching the x87 control word, a stall for every second.
+        F.Put(signal, t, static_cast<int16_t>(static_cast<double>(RoundHalfEven(d))));
     }
 
     void NextRecord(int64_t t) {

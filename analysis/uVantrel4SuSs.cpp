@@ -17,6 +17,7 @@
 #include "analysis/uVantrel4.h"
 #include "analysis/uVantrel4Codes.h"
 #include "edf/uDataFile.h"
+#include "edf/uEDFSignalReader.h"
 #include "edf/uEDFTools.h"
 #include "support/uMath.h"
 
@@ -121,6 +122,7 @@ class TSignalRecords {
           FSamplesPerRecord(samplesPerRecord),
           FMaxBatch(std::clamp(kMaxBatchSamples / std::max(samplesPerRecord, 1), 1, 64)),
           FRecords(input.NumberOfRecords()),
+          FReader(input, signal),
           FCurrent(FMaxBatch, samplesPerRecord),
           FAhead(FMaxBatch, samplesPerRecord) {
         if (!worker || FRecords < 2) return;
@@ -170,7 +172,7 @@ class TSignalRecords {
     // Without a worker: the batch from j on this thread.
     void LoadHere(int32_t j) {
         const int32_t count = NextCount(j);
-        if (count > 1 && FInput.ReadSignalInto(FSignal, j, count, FCurrent.Samples.data())) {
+        if (count > 1 && FReader.Read(j, count, FCurrent.Samples.data())) {
             FCurrent.First = j;
             FCurrent.Count = count;
             return;
@@ -240,8 +242,7 @@ class TSignalRecords {
                 return;
             bool read = false;
             try {
-                read = FInput.ReadSignalInto(FSignal, FAhead.First, FAhead.Count,
-                                             FAhead.Samples.data());
+                read = FReader.Read(FAhead.First, FAhead.Count, FAhead.Samples.data());
             } catch (...) {
                 read = false;  // the stage's thread reads the records again and reports
             }
@@ -255,6 +256,7 @@ class TSignalRecords {
 
     TEDFFile& FInput;
     const int32_t FSignal, FSamplesPerRecord, FMaxBatch, FRecords;
+    TEDFSignalReader FReader;
     int32_t FBatch = 1;  // records of the next batch
     TBatch FCurrent, FAhead;
     std::atomic<TAhead> FState{TAhead::Idle};

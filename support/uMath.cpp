@@ -1,11 +1,29 @@
 #include "support/uMath.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace vantrel {
 
+namespace {
+
+// floor(v), exactly, in any rounding mode. The x87 floor switches the control word twice per
+// call (fldcw), which stalls the floating-point pipeline, and the smoothing stages round a
+// ratio for every second several times over. Below 2^52 in magnitude the integers around v are
+// doubles, so v rounded to a double in any mode lies in [floor(v), floor(v) + 1]; truncated by
+// an SSE conversion it gives floor(v) or floor(v) + 1, and an exact comparison tells which.
+long double Floor(long double v) {
+    if (v == 0) return v;                                 // keeps the sign of a zero
+    if (!(std::fabs(v) < 0x1p52L)) return std::floor(v);  // also NaN and infinities
+    auto i = static_cast<int64_t>(static_cast<double>(v));
+    if (static_cast<long double>(i) > v) --i;
+    return static_cast<long double>(i);
+}
+
+}  // namespace
+
 long double RoundHalfEven(long double v) {
-    const long double lower = std::floor(v);
+    const long double lower = Floor(v);
     const long double diff = v - lower;
     if (diff > 0.5L) return lower + 1;
     if (diff < 0.5L) return lower;

@@ -573,5 +573,35 @@ TEST(AnalysisRunRecordings, GeneratedRecordingsOfOneToEightHours) {
     }
 }
 
+// The input read past the page cache, and the results smoothed record by record instead of held
+// whole, give the bytes of a run that reads its input from the page cache and holds its results.
+TEST(AnalysisRunRecordings, ReadingFromTheDiskAndSmoothingRecordByRecordGiveTheSameBytes) {
+    TScratchDir dir;
+    TRunArgs cached;
+    cached.Input = dir.File("2h.edf");
+    cached.Output = dir.File("cached.mc.edf");
+    cached.Factor = 5;
+    MakeRecording(cached.Input, "--duration=2h --signals=4 --seed=3");
+    ExpectCompleteRun(cached);
+    const struct {
+        const char* Name;
+        bool FromDisk;
+        int64_t SmoothingMemory;
+    } cases[] = {
+        {"disk", true, SmoothingMemoryBytes},
+        {"records", false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TRunArgs a = cached;
+        a.Output = dir.File(std::string(c.Name) + ".mc.edf");
+        if (c.FromDisk) vantrel_test::DropFromPageCache(a.Input);
+        TScopedFakeRun scope(true);
+        SmoothingMemoryBytes = c.SmoothingMemory;
+        ASSERT_TRUE(RunWith(a, true, &scope.Progress));
+        EXPECT_TRUE(FileBytes(a.Output) == FileBytes(cached.Output));
+    }
+}
+
 }  // namespace
 }  // namespace vantrel

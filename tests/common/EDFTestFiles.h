@@ -2,8 +2,10 @@
 // texts, independent of the library, so that a test can change exactly one field or byte.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -142,6 +144,23 @@ inline std::string FileImage(const HeaderTexts& h, int records, size_t recordSam
     for (int r = 0; r < records; ++r)
         out += SampleBytes(PatternRecord(r, recordSamples));
     return out;
+}
+
+// Drops the file's pages from the page cache, written back first, so that it is next read from
+// the disk.
+inline void DropFromPageCache(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0) << path;
+    ::fdatasync(fd);
+    EXPECT_EQ(::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED), 0);
+    ::close(fd);
+}
+
+// The file system of `path` takes direct reads (O_DIRECT): readers can go past the page cache.
+inline bool DirectReadsPossible(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECT);
+    if (fd >= 0) ::close(fd);
+    return fd >= 0;
 }
 
 }  // namespace vantrel_test

@@ -15,6 +15,7 @@
 #include "EDFTestFiles.h"
 #include "edf/uDataFile.h"
 #include "edf/uEDF.h"
+#include "edf/uEDFSignalReader.h"
 #include "edf/uEDFTools.h"
 #include "edf/udDisk.h"
 #include "support/uDateTime.h"
@@ -22,6 +23,8 @@
 namespace vantrel {
 namespace {
 
+using vantrel_test::DirectReadsPossible;
+using vantrel_test::DropFromPageCache;
 using vantrel_test::FileImage;
 using vantrel_test::HeaderImage;
 using vantrel_test::HeaderTexts;
@@ -753,6 +756,76 @@ TEST(EDFFile, ASignalReadBeyondTheFileIsAnError) {
     EXPECT_FALSE(file.ReadSignalInto(1, 8, 2, samples.data()));
     ExpectError<EDataFileReadData>([&] { file.ReadSignal(1, 9, 1, samples); },
                                    "Error reading file data");
+}
+
+// ---- Reading one signal from the page cache or from the disk ----------------------------------
+
+// Records of 2000 + 37 + 3000 samples (10074 bytes): 104 a span of direct reads, so 330
+// records take 4 spans, the last one short.
+const std::vector<int32_t> kSpanLayout{2000, 37, 3000};
+constexpr int32_t kSpanRecords = 330;
+
+// Signal `signal` of pattern record r, as written.
+std::vector<int16_t> PatternPart(int32_t r, int32_t signal) {
+    const std::vector<int16_t> record = PatternRecord(r, 5037);
+    const int32_t offset = signal == 0 ? 0 : signal == 1 ? 2000 : 2037;
+    return {record.begin() + offset, record.begin() + offset + kSpanLayout[signal]};
+}
+
+// In batches of any size, across the spans, from the page cache and from the disk, the reader
+// gives what was written; from the disk it reads spans past the page cache where the file
+// system allows that, and never records one by one.
+TEST(EDFSignalReader, ReadsEveryRecordFromThePageCacheAndFromTheDisk) {
+    ScratchDir dir;
+    const std::string path = dir.File("spans.edf");
+    CreatePatternFile(path, kSpanLayout, kSpanRecords);
+    const bool direct = DirectReadsPossible(path);
+    for (const bool fromDisk : {false, true})
+        for (const int32_t signal : {0, 1, 2})
+            for (const int32_t batch : {1, 64, 250}) {
+                SCOPED_TRACE(::testing::Message() << "from disk " << fromDisk << ", signal "
+                                                  << signal << ", batch " << batch);
+                if (fromDisk) DropFromPageCache(path);
+                TEDFFile file;
+                OpenForReading(file, path, true);
+                TEDFSignalReader reader(file, signal);
+                const int32_t n = kSpanLayout[signal];
+                std::vector<int16_t> samples(static_cast<size_t>(batch) * n);
+                for (int32_t first = 0; first < kSpanRecords; first += batch) {
+                    const int32_t count = std::min(batch, kSpanRecords - first);
+                    ASSERT_TRUE(reader.Read(first, count, samples.data())) << first;
+                    for (int32_t r = 0; r < count; ++r)
+                        ASSERT_EQ(std::vector<int16_t>(samples.begin() + r * n,
+                                                       samples.begin() + (r + 1) * n),
+                                  PatternPart(first + r, signal))
+                            << "record " << first + r;
+                }
+                const auto& read = reader.Statistics();
+                EXPECT_EQ(read.DirectReads, fromDisk && direct ? 4 : 0);
+                EXPECT_EQ(read.CachedRecords, fromDisk && direct ? 0 : kSpanRecords);
+            }
+}
+
+// A recording that lost records after it was opened, read from the disk: the records it still
+// holds are read, and the first one it lost fails, also within a batch.
+TEST(EDFSignalReader, AFileCutShortFailsAtTheFirstRecordItLost) {
+    ScratchDir dir;
+    const std::string path = dir.File("cut.edf");
+    CreatePatternFile(path, kSpanLayout, kSpanRecords);
+    TEDFFile file;
+    OpenForReading(file, path, true);
+    ASSERT_EQ(::truncate(path.c_str(), 4 * 256 + 150 * 10074 + 5000), 0);  // in record 150
+    DropFromPageCache(path);
+    TEDFSignalReader reader(file, 2);
+    std::vector<int16_t> samples(64 * 3000);
+    EXPECT_TRUE(reader.Read(0, 64, samples.data()));
+    EXPECT_TRUE(reader.Read(64, 64, samples.data()));
+    EXPECT_FALSE(reader.Read(128, 64, samples.data()));
+    for (int32_t r = 128; r < 150; ++r) {
+        ASSERT_TRUE(reader.Read(r, 1, samples.data())) << r;
+        ASSERT_EQ(std::vector<int16_t>(samples.begin(), samples.begin() + 3000), PatternPart(r, 2));
+    }
+    EXPECT_FALSE(reader.Read(150, 1, samples.data()));
 }
 
 // Pieces read together (more than one batch of the kernel's ring) equal the file's bytes; the
