@@ -4,7 +4,7 @@
 // Where the records are in the page cache, only the signal's part of each record is read
 // (ReadSignalInto: the parts of up to 64 records in one system call). Where they are not, small
 // reads would leave the disk serving many small requests and defeat the kernel's read-ahead:
-// the reader then reads large spans of whole records (about 1 MiB) straight from the disk,
+// the reader then reads large spans of whole records (about 4 MiB) straight from the disk,
 // past the page cache (O_DIRECT), several spans ahead of the caller through io_uring, and takes
 // the signal's parts from memory. The disk stays busy while the caller computes, on the
 // caller's own thread; copying a whole recording through the page cache would cost as much
@@ -26,6 +26,9 @@ class TCustomBaseEDFFile;
 
 class TEDFSignalReader {
   public:
+    // A span read past the page cache: the whole records in about this many bytes.
+    static constexpr int64_t kSpanBytes = int64_t{4} << 20;
+
     // What was read how; for benchmarks and tests.
     struct TStatistics {
         int64_t DirectReads = 0;    // spans read past the page cache

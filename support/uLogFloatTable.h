@@ -57,6 +57,9 @@ class TLogFloatTable {
     int PositiveCode(double magnitude) const {
         if (magnitude >= FBoundary[kLogFloatMaxCode]) return kLogFloatMaxCode;
         int code = FBucketCode[Key(magnitude)];
+        // A bucket holds at most one boundary where it is narrower than a code step (A >=
+        // 2^-12): one step without a branch, whose outcome the processor could not foresee.
+        code += magnitude >= FBoundary[code + 1] ? 1 : 0;
         while (magnitude >= FBoundary[code + 1])
             ++code;
         return code;

@@ -760,10 +760,11 @@ TEST(EDFFile, ASignalReadBeyondTheFileIsAnError) {
 
 // ---- Reading one signal from the page cache or from the disk ----------------------------------
 
-// Records of 2000 + 37 + 3000 samples (10074 bytes): 104 a span of direct reads, so 330
-// records take 4 spans, the last one short.
+// Records of 2000 + 37 + 3000 samples (10074 bytes), enough for 3 spans of direct reads, the
+// last one short.
 const std::vector<int32_t> kSpanLayout{2000, 37, 3000};
-constexpr int32_t kSpanRecords = 330;
+constexpr int32_t kPerSpan = static_cast<int32_t>(TEDFSignalReader::kSpanBytes / 10074);
+constexpr int32_t kSpanRecords = 2 * kPerSpan + 100;
 
 // Signal `signal` of pattern record r, as written.
 std::vector<int16_t> PatternPart(int32_t r, int32_t signal) {
@@ -782,7 +783,7 @@ TEST(EDFSignalReader, ReadsEveryRecordFromThePageCacheAndFromTheDisk) {
     const bool direct = DirectReadsPossible(path);
     for (const bool fromDisk : {false, true})
         for (const int32_t signal : {0, 1, 2})
-            for (const int32_t batch : {1, 64, 250}) {
+            for (const int32_t batch : {1, 64, kPerSpan + 1}) {
                 SCOPED_TRACE(::testing::Message() << "from disk " << fromDisk << ", signal "
                                                   << signal << ", batch " << batch);
                 if (fromDisk) DropFromPageCache(path);
@@ -801,7 +802,7 @@ TEST(EDFSignalReader, ReadsEveryRecordFromThePageCacheAndFromTheDisk) {
                             << "record " << first + r;
                 }
                 const auto& read = reader.Statistics();
-                EXPECT_EQ(read.DirectReads, fromDisk && direct ? 4 : 0);
+                EXPECT_EQ(read.DirectReads, fromDisk && direct ? 3 : 0);
                 EXPECT_EQ(read.CachedRecords, fromDisk && direct ? 0 : kSpanRecords);
             }
 }
@@ -814,18 +815,19 @@ TEST(EDFSignalReader, AFileCutShortFailsAtTheFirstRecordItLost) {
     CreatePatternFile(path, kSpanLayout, kSpanRecords);
     TEDFFile file;
     OpenForReading(file, path, true);
-    ASSERT_EQ(::truncate(path.c_str(), 4 * 256 + 150 * 10074 + 5000), 0);  // in record 150
+    const int32_t lost = kPerSpan + 50;  // in the second span
+    ASSERT_EQ(::truncate(path.c_str(), 4 * 256 + lost * 10074 + 5000), 0);
     DropFromPageCache(path);
     TEDFSignalReader reader(file, 2);
-    std::vector<int16_t> samples(64 * 3000);
-    EXPECT_TRUE(reader.Read(0, 64, samples.data()));
-    EXPECT_TRUE(reader.Read(64, 64, samples.data()));
-    EXPECT_FALSE(reader.Read(128, 64, samples.data()));
-    for (int32_t r = 128; r < 150; ++r) {
+    const int32_t batch = lost - 40;  // records batch .. lost - 1 are read one by one
+    std::vector<int16_t> samples(static_cast<size_t>(batch) * 3000);
+    EXPECT_TRUE(reader.Read(0, batch, samples.data()));
+    EXPECT_FALSE(reader.Read(batch, 64, samples.data()));
+    for (int32_t r = batch; r < lost; ++r) {
         ASSERT_TRUE(reader.Read(r, 1, samples.data())) << r;
         ASSERT_EQ(std::vector<int16_t>(samples.begin(), samples.begin() + 3000), PatternPart(r, 2));
     }
-    EXPECT_FALSE(reader.Read(150, 1, samples.data()));
+    EXPECT_FALSE(reader.Read(lost, 1, samples.data()));
 }
 
 // Pieces read together (more than one batch of the kernel's ring) equal the file's bytes; the
