@@ -344,6 +344,10 @@ int32_t FirstMaximum(const std::vector<double>& values, int32_t last);
 // per core); every shift's sum is the same whatever the number of threads.
 std::vector<double> MatchCurve(const std::vector<int32_t>& smoothed,
                                const std::vector<double>& matching, int32_t peak, int32_t threads);
+// FirstMaximum(MatchCurve(smoothed, matching, peak, any), kBins - 2), on one thread, without
+// summing the shifts whose bound (from prefix sums of the bins) shows they cannot hold it.
+int32_t MatchCurveMaximum(const std::vector<int32_t>& smoothed, const std::vector<double>& matching,
+                          int32_t peak);
 
 bool MC_Smooth(const TAnalysisParam& AP, uint8_t Option, int32_t XPiBPlus, int32_t XPiBMinus,
                int32_t XPiBZero, int32_t ArtifactSpread, double MCgain, double MCEventLimit,

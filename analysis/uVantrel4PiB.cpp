@@ -172,6 +172,21 @@ void SumShiftBlock(const TMatchWork& w, int32_t s0, int32_t n) {
         w.Out[s0 + k] = static_cast<double>(sum[k]);
 }
 
+// The sum of shift s alone: the same terms in the same order as SumShiftBlock, so the same sum.
+long double ShiftSum(const TMatchWork& w, int32_t s) {
+    long double sum = 0;
+    auto run = std::lower_bound(w.Runs.begin(), w.Runs.end(), s + w.TermFirst,
+                                [](const TBinRun& r, int32_t bin) { return r.Last < bin; });
+    for (; run != w.Runs.end() && run->First <= s + w.TermLast; ++run) {
+        const int32_t mFirst = std::max(w.TermFirst, run->First - s);
+        const int32_t mLast = std::min(w.TermLast, run->Last - s);
+        for (int32_t m = mFirst; m <= mLast; ++m)
+            sum += static_cast<long double>(w.Smoothed[s + m]) *
+                   static_cast<long double>(w.Matching[m]);
+    }
+    return sum;
+}
+
 // Takes blocks of shifts from the shared counter until none are left.
 void SumShifts(const TMatchWork& w, std::atomic<int32_t>& nextBlock, int32_t blocks) {
     for (;;) {
@@ -258,6 +273,96 @@ std::vector<double> MatchCurve(const std::vector<int32_t>& smoothed,
     return curve;
 }
 
+int32_t MatchCurveMaximum(const std::vector<int32_t>& smoothed, const std::vector<double>& matching,
+                          int32_t peak) {
+    TMatchWork w;
+    w.Smoothed = smoothed.data();
+    w.Matching = matching.data();
+    w.Runs = NonZeroRuns(smoothed);
+    std::tie(w.TermFirst, w.TermLast) = NonZeroStretch(matching.data(), kTerms);
+    if (w.Runs.empty() || w.TermFirst > w.TermLast) return -1;
+    w.ShiftFirst = std::max(0, w.Runs.front().First - w.TermLast);
+    // Entries beyond kBins - 2 take no part in the maximum.
+    w.ShiftLast =
+        std::min({pib::kShifts - 1, w.Runs.back().Last - w.TermFirst, pib::kBins - 2 - peak});
+    if (w.ShiftFirst > w.ShiftLast) return -1;
+
+    // The bins are never negative, so a shift's sum is at most the sum, over stretches of the
+    // matching function, of the stretch's largest sample times the bins under the stretch (a
+    // difference of prefix sums, exact in double below 2^53). Its rounding, and that of the sum
+    // itself, stay far below 1e-9 of the largest sample's magnitude times all the bins under the
+    // function: the bound takes that much on top. Stretches of equal samples (the plateau) are
+    // taken whole.
+    constexpr int32_t kStretch = 64;
+    struct TStretch {
+        int32_t First, Last;
+        double Largest;
+    };
+    std::vector<TStretch> stretches;
+    double magnitude = 0;
+    for (int32_t m = w.TermFirst; m <= w.TermLast;) {
+        TStretch t{m, m, matching[m]};
+        while (t.Last < w.TermLast && matching[t.Last + 1] == matching[m])
+            ++t.Last;
+        if (t.Last == m) t.Last = std::min(w.TermLast, m + kStretch - 1);
+        for (int32_t k = t.First; k <= t.Last; ++k) {
+            t.Largest = std::max(t.Largest, matching[k]);
+            magnitude = std::max(magnitude, std::fabs(matching[k]));
+        }
+        stretches.push_back(t);
+        m = t.Last + 1;
+    }
+    std::vector<double> prefix(smoothed.size() + 1, 0);
+    int64_t total = 0;
+    for (size_t b = 0; b < smoothed.size(); ++b)
+        prefix[b + 1] = static_cast<double>(total += smoothed[b]);
+    // Shift s is bound[s - ShiftFirst]; a stretch at a time, so the loop over shifts is plain.
+    const int32_t shifts = w.ShiftLast - w.ShiftFirst + 1;
+    std::vector<double> bound(static_cast<size_t>(shifts), 0);
+    const double* p = prefix.data() + w.ShiftFirst;
+    for (const TStretch& t : stretches) {
+        const double* high = p + t.Last + 1;
+        const double* low = p + t.First;
+        for (int32_t i = 0; i < shifts; ++i)
+            bound[i] += t.Largest * (high[i] - low[i]);
+    }
+    const double* high = p + w.TermLast + 1;
+    const double* low = p + w.TermFirst;
+    for (int32_t i = 0; i < shifts; ++i)
+        bound[i] += 1e-9 * magnitude * (high[i] - low[i]);
+
+    // The highest bound first gives a sum that bars most shifts; the others go in the order of
+    // their bounds, until a bound is below the best sum found. Where bounds tie the earlier
+    // shift comes first, as the maximum's rule wants.
+    double best = 0;
+    int32_t bestShift = -1;
+    const auto consider = [&](int32_t s) {
+        const auto sum = static_cast<double>(ShiftSum(w, s));
+        if (sum > best || (sum == best && bestShift >= 0 && s < bestShift)) {
+            best = sum;
+            bestShift = s;
+        }
+    };
+    const auto highest = std::max_element(bound.begin(), bound.end());
+    if (!(*highest > 0)) return -1;  // no shift can have a positive sum
+    consider(w.ShiftFirst + static_cast<int32_t>(highest - bound.begin()));
+    struct TCandidate {
+        double Bound;
+        int32_t Shift;
+    };
+    std::vector<TCandidate> candidates;
+    for (int32_t i = 0; i < shifts; ++i)
+        if (bound[i] > 0 && bound[i] >= best) candidates.push_back({bound[i], w.ShiftFirst + i});
+    std::sort(candidates.begin(), candidates.end(), [](const TCandidate& a, const TCandidate& b) {
+        return a.Bound > b.Bound || (a.Bound == b.Bound && a.Shift < b.Shift);
+    });
+    for (const TCandidate& c : candidates) {
+        if (c.Bound < best) break;
+        consider(c.Shift);
+    }
+    return bestShift < 0 ? -1 : peak + bestShift;
+}
+
 bool DetectPiB(const TAnalysisParam& AP, TInputSignalChar& ISC) {
     TMainWindowDisabler disabler;
     TStageProgress progress("Creating histogram of SS-SU");
@@ -268,12 +373,20 @@ bool DetectPiB(const TAnalysisParam& AP, TInputSignalChar& ISC) {
     const std::vector<int32_t> smoothed = SmoothHistogram(histogram);
     const std::vector<double> matching = MatchingFunction();
     const int32_t peak = std::max(0, FirstMaximum(matching, pib::kMatchingLength - 2));
-    const std::vector<double> curve = MatchCurve(smoothed, matching, peak, AnalysisThreads);
-    const int32_t best = FirstMaximum(curve, pib::kBins - 2);
+    // The whole curve only where it is shown; its maximum alone takes a fraction of the time.
+    const TRunContext& context = RunContext();
+    const bool shown = !context.BatchMode || context.PrintPiB || context.ExportBmp;
+    std::vector<double> curve;
+    int32_t best = -1;
+    if (shown) {
+        curve = MatchCurve(smoothed, matching, peak, AnalysisThreads);
+        best = FirstMaximum(curve, pib::kBins - 2);
+    } else {
+        best = MatchCurveMaximum(smoothed, matching, peak);
+    }
     if (best >= 0) ISC.PiB = best - pib::kBinOffset;
 
-    const TRunContext& context = RunContext();
-    if (!context.BatchMode || context.PrintPiB || context.ExportBmp) {
+    if (shown) {
         TPiBHistogramData data;
         data.Histogram = &histogram;
         data.HistogramSum = &smoothed;

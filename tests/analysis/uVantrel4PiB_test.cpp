@@ -1,7 +1,9 @@
 // piB detection on results files written with known SU and SS codes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "FakeWindows.h"
 #include "ResultsFiles.h"
@@ -170,6 +172,35 @@ TEST(PiBMatching, MatchCurveEqualsThePlainSumWhateverTheThreads) {
         plain[3999 + s] = static_cast<double>(sum);
     }
     EXPECT_EQ(one, plain);
+}
+
+// The maximum found from bounds is the whole curve's first maximum: on a night, on two equal
+// peaks (the first wins), on a histogram whose curve has no positive entry, on an empty one,
+// and on random ones.
+TEST(PiBMatching, MatchCurveMaximumIsTheWholeCurvesFirstMaximum) {
+    const std::vector<double> g = MatchingFunction();
+    std::vector<std::vector<int32_t>> histograms(4, std::vector<int32_t>(32001, 0));
+    for (int b = 23600; b < 26200; ++b)  // a night: a triangle, and scattered seconds
+        histograms[0][b] = std::min(b - 23600, 26200 - b) / 20;
+    for (int b : {300, 5000, 17000, 31000})
+        histograms[0][b] = 1;
+    histograms[1][12000] = histograms[1][20000] = 5;  // two equal peaks
+    histograms[2][100] = 4;  // only the negative plateau of g ever meets it within the curve
+    std::mt19937 random(11);
+    for (int k = 0; k < 8; ++k) {
+        std::vector<int32_t> h(32001, 0);
+        const int centre = 3000 + static_cast<int>(random() % 26000);
+        for (int i = 0; i < 2000; ++i)
+            ++h[std::clamp(centre + static_cast<int>(random() % 3001) - 1500, 0, 32000)];
+        for (int i = 0; i < 30; ++i)
+            h[random() % 32001] += static_cast<int32_t>(random() % 3);
+        histograms.push_back(h);
+    }
+    for (size_t k = 0; k < histograms.size(); ++k) {
+        const std::vector<int32_t> smoothed = SmoothHistogram(histograms[k]);
+        const int32_t whole = FirstMaximum(MatchCurve(smoothed, g, 3999, 1), 32001 - 2);
+        EXPECT_EQ(MatchCurveMaximum(smoothed, g, 3999), whole) << "histogram " << k;
+    }
 }
 
 TEST(PiBMatching, SmoothedHistogramIsAMovingSumOf183Bins) {
