@@ -327,7 +327,10 @@ inline constexpr int32_t kBins = 32001;
 inline constexpr int32_t kHalfWidth = 91;         // K = ln(1.2) / 0.001 / 2 truncated; 2K + 1 bins
 inline constexpr int32_t kMatchingLength = 6000;  // samples 0 .. 5999
 inline constexpr int32_t kShifts = kBins - kMatchingLength + 1;  // 26002 shifts s = 0 .. 26001
-extern const char* const kMatchingExpression;                    // the function of x
+// The function of x.
+inline constexpr const char* kMatchingExpression =
+    "(2/3)*(-0.5894)*(HEAV(x+(2*Pi))-HEAV(x+(Pi/2)))+(HEAV(x+(Pi/2))-HEAV(x))*((sin(2*x))/"
+    "(2*x))+(HEAV(x)-HEAV(x-Pi/2))*((sin(2*x))/(2*x))";
 }  // namespace pib
 // The moving sum of the histogram over 2K + 1 bins; the K bins at either end stay 0. A sum
 // beyond the int32 range is held at 2147483647.

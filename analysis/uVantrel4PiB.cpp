@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <iterator>
 #include <limits>
-#include <numbers>
 #include <system_error>
 #include <thread>
 #include <tuple>
@@ -14,18 +14,12 @@
 
 #include "analysis/uVantrel4.h"
 #include "analysis/uVantrel4Codes.h"
+#include "analysis/uVantrel4Matching.h"
 #include "analysis/uVantrel4Records.h"
 #include "edf/uDataFile.h"
-#include "expr/uExprParser.h"
 #include "support/uMath.h"
 
 namespace vantrel {
-
-namespace pib {
-const char* const kMatchingExpression =
-    "(2/3)*(-0.5894)*(HEAV(x+(2*Pi))-HEAV(x+(Pi/2)))+(HEAV(x+(Pi/2))-HEAV(x))*((sin(2*x))/"
-    "(2*x))+(HEAV(x)-HEAV(x-Pi/2))*((sin(2*x))/(2*x))";
-}  // namespace pib
 
 namespace {
 
@@ -216,15 +210,7 @@ std::vector<int32_t> SmoothHistogram(const std::vector<int32_t>& histogram) {
 }
 
 std::vector<double> MatchingFunction() {
-    TExprParser parser;
-    parser.SetExpression(pib::kMatchingExpression);
-    const long double pi = std::numbers::pi_v<long double>;
-    std::vector<double> matching(pib::kMatchingLength, 0.0);
-    for (int32_t l = 1; l <= pib::kMatchingLength - 2; ++l) {
-        parser.X = static_cast<long double>(l) / 5999 * 3 * pi - 2 * pi;
-        matching[l] = static_cast<double>(parser.Value());
-    }
-    return matching;
+    return pib::SampleMatchingFunction();
 }
 
 int32_t FirstMaximum(const std::vector<double>& values, int32_t last) {
@@ -371,7 +357,8 @@ bool DetectPiB(const TAnalysisParam& AP, TInputSignalChar& ISC) {
 
     ISC.PiB = 0;
     const std::vector<int32_t> smoothed = SmoothHistogram(histogram);
-    const std::vector<double> matching = MatchingFunction();
+    const std::vector<double> matching(std::begin(pib::kMatchingSamples),
+                                       std::end(pib::kMatchingSamples));
     const int32_t peak = std::max(0, FirstMaximum(matching, pib::kMatchingLength - 2));
     // The whole curve only where it is shown; its maximum alone takes a fraction of the time.
     const TRunContext& context = RunContext();

@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "FakeWindows.h"
 #include "ResultsFiles.h"
 #include "analysis/uVantrel4.h"
+#include "analysis/uVantrel4Matching.h"
 #include "edf/uDataFile.h"
 
 namespace vantrel::testing {
@@ -148,6 +150,13 @@ TEST(PiBMatching, MatchingFunctionHasItsPlateauAndPeak) {
     EXPECT_NEAR(g[3999], 1.0, 1e-6);  // sin(2x)/(2x) at x = -pi/5999
     EXPECT_EQ(g[5000], 0.0);          // beyond pi/2
     EXPECT_EQ(FirstMaximum(g, 5998), 3999);
+}
+
+// The samples the build computed are the ones the run would compute, bit for bit.
+TEST(PiBMatching, GeneratedSamplesAreTheFunctionsSamples) {
+    const std::vector<double> g = MatchingFunction();
+    for (int32_t l = 0; l < pib::kMatchingLength; ++l)
+        ASSERT_EQ(std::memcmp(&pib::kMatchingSamples[l], &g[l], sizeof(double)), 0) << l;
 }
 
 // The match curve skips zero terms and spreads shifts over threads; every entry must still be
