@@ -88,7 +88,7 @@ void TResultsRecords::Flush() {
 }
 
 void TResultsRecords::Finish() {
-    if (FWhole && FDirty) {
+    if (FWhole) {
         WriteWhole();
         FDirty = false;
     }

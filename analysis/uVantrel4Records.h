@@ -32,6 +32,9 @@ class TResultsRecords {
     int64_t Seconds() const { return int64_t{Records()} * results::kSamplesPerRecord; }
     // The samples are all in memory.
     bool Whole() const { return FWhole; }
+    // Held whole: signal k's samples, second after second, for reading and changing; Finish
+    // writes them back.
+    int16_t* WholeSignal(int k) { return FSamples.data() + FBase[k]; }
 
     // Makes `record` the one in memory (writing back a changed one first); nothing to do when
     // the file is held whole. Raises the library's EDataFile error when the record cannot be
@@ -47,7 +50,7 @@ class TResultsRecords {
     }
     // Writes the record in memory back when it was changed (a file held whole waits for Finish).
     void Flush();
-    // Writes what changed, then the header, and closes the file.
+    // Writes what changed (all of a file held whole), then the header, and closes the file.
     void Finish();
 
   private:

@@ -9,6 +9,7 @@
 // roundings below is the method: results are compared sample by sample with another
 // implementation.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -53,11 +54,30 @@ void Shift(THistory& h) {
         h[e] = h[e - 1];
 }
 
-// The walk over the results file and the state it carries from second to second.
+// The samples of a results file held whole, reached without the record bookkeeping of
+// TResultsRecords: the smoothing passes reach some 16 samples for every second.
+class TWholeSamples {
+  public:
+    explicit TWholeSamples(TResultsRecords& file) {
+        for (int k = 0; k < results::kSignals; ++k)
+            FSignals[k] = file.WholeSignal(k);
+    }
+    int16_t Get(int signal, int64_t t) const { return FSignals[signal][t]; }
+    void Put(int signal, int64_t t, int16_t code) { FSignals[signal][t] = code; }
+    void Load(int32_t) {}
+    void Flush() {}
+
+  private:
+    std::array<int16_t*, results::kSignals> FSignals{};
+};
+
+// The walk over the results file (TResultsRecords, or TWholeSamples of one held whole) and the
+// state it carries from second to second.
+template <typename TSamples>
 class TSmoothPass {
   public:
-    TSmoothPass(TResultsRecords& file, const TSmoothSettings& settings)
-        : F(file), S(settings), T(file.Seconds()) {
+    TSmoothPass(TSamples& file, const TSmoothSettings& settings, int64_t seconds)
+        : F(file), S(settings), T(seconds) {
         InitHistories();
     }
 
@@ -344,7 +364,7 @@ class TSmoothPass {
         PutRatio(results::kMCEvent, t, X / Y);
     }
 
-    TResultsRecords& F;
+    TSamples& F;
     const TSmoothSettings& S;
     const TLogFloatTable& Codes = results::CodeTable();  // held: no first-use check per sample
     const int64_t T;                                     // seconds in the file
@@ -413,7 +433,12 @@ bool MC_Smooth(const TAnalysisParam& AP, uint8_t Option, int32_t XPiBPlus, int32
         RoundHalfEven(static_cast<long double>(MCEventLimit) * s.Rate * 100 * MCgain));
 
     TResultsRecords file(AP.OutputFileName);
-    TSmoothPass(file, s).Run();
+    if (file.Whole()) {
+        TWholeSamples samples(file);
+        TSmoothPass<TWholeSamples>(samples, s, file.Seconds()).Run();
+    } else {
+        TSmoothPass<TResultsRecords>(file, s, file.Seconds()).Run();
+    }
     file.Finish();
     return true;
 }
