@@ -104,10 +104,12 @@ void ReadInputRecord(TEDFFile& input, int32_t signal, int32_t index, TDynSmallIn
     }
 }
 
-// The analysed signal's samples of the input records, only the signal's bytes, in batches that
-// grow from one record to 64: a long recording costs few system calls. A batch that fails is
-// read again record by record, so a record that the file no longer holds is still met, and
-// reported, at that record, on the stage's thread.
+// The analysed signal's samples of the input records, in batches that grow from one record to
+// 64 (TEDFSignalReader: only the signal's bytes where the records are in the page cache, a
+// long recording in few system calls; spans of whole records read past the cache, ahead of
+// the stage, where they are not). A batch that fails is read again record by record, so a
+// record that the file no longer holds is still met, and reported, at that record, on the
+// stage's thread.
 //
 // With a worker, the next batch is read while the stage filters the current one, so copying
 // from the page cache overlaps the arithmetic. The input file is then touched by one thread at a
@@ -125,7 +127,8 @@ class TSignalRecords {
           FReader(input, signal),
           FCurrent(FMaxBatch, samplesPerRecord),
           FAhead(FMaxBatch, samplesPerRecord) {
-        if (!worker || FRecords < 2) return;
+        // Reads past the page cache run on their own while this thread computes.
+        if (!worker || FRecords < 2 || FReader.ReadingPastTheCache()) return;
         try {
             FWorker = std::thread([this] { Work(); });
         } catch (const std::system_error&) {
@@ -413,7 +416,6 @@ bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
     TMainWindowDisabler disabled;
     TStageProgress progress("Computing SU and SS from EDF inputfile");
 
-    // Only the analysed signal's bytes are read: of a 20-signal recording a twentieth.
     const bool reader =
         AnalysisThreads > 1 || (AnalysisThreads <= 0 && std::thread::hardware_concurrency() > 1);
     TSignalRecords signal(input, AP.SignalIndex, ISC.SamplesPerRecord, reader);

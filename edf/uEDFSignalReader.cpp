@@ -320,4 +320,9 @@ const TEDFSignalReader::TStatistics& TEDFSignalReader::Statistics() const {
     return FState->Statistics;
 }
 
+bool TEDFSignalReader::ReadingPastTheCache() const {
+    const TState& s = *FState;
+    return s.Spans > 0 && s.Slots[0].Span == 0 && s.Slots[0].State != TState::TSlotState::Cached;
+}
+
 }  // namespace vantrel

@@ -51,6 +51,9 @@ class TEDFSignalReader {
     bool Read(int32_t first, int32_t count, int16_t* samples);
 
     const TStatistics& Statistics() const;
+    // The first span is being read past the page cache: the reads run on their own while the
+    // caller computes, and a thread of its own to read would only wait for the disk.
+    bool ReadingPastTheCache() const;
 
   private:
     struct TState;
