@@ -50,6 +50,10 @@ struct TSmoothSettings {
 using THistory = std::vector<long double>;
 
 void Shift(THistory& h) {
+    if (h.size() == 2) {  // the lag of one second that runs use
+        h[1] = h[0];
+        return;
+    }
     for (size_t e = h.size() - 1; e > 0; --e)
         h[e] = h[e - 1];
 }
@@ -100,9 +104,12 @@ class TSmoothPass {
   private:
     // ---- Samples -----------------------------------------------------------------------
     long double Value(Signal signal, int64_t t) { return Codes.Decode(F.Get(signal, t)); }
-    // The log-float code of a long double value, rounded to double on the way.
-    void PutValue(Signal signal, int64_t t, long double value) {
-        F.Put(signal, t, static_cast<int16_t>(Codes.Encode(static_cast<double>(value))));
+    // The log-float code of a long double value, rounded to double on the way; returns the
+    // value of that code, as reading it back would.
+    long double PutValue(Signal signal, int64_t t, long double value) {
+        const auto code = static_cast<int16_t>(Codes.Encode(static_cast<double>(value)));
+        F.Put(signal, t, code);
+        return Codes.Decode(code);
     }
     // A ratio as digital value ratio x 100 x MCgain, held at +-32767, rounded half to even.
     void PutRatio(Signal signal, int64_t t, long double ratio) {
@@ -242,14 +249,14 @@ class TSmoothPass {
         const long double ss = Value(results::kSS, i);
         const bool reject = forceReject || Rejected(i);
         SmootherStep(su, ss, reject);
-        PutValue(results::kSUPlus, i, SSU);
-        PutValue(results::kSSPlus, i, SSS);
+        const long double suPlus = PutValue(results::kSUPlus, i, SSU);
+        const long double ssPlus = PutValue(results::kSSPlus, i, SSS);
         Shift(HSUPlus);
         Shift(HSSPlus);
         HSUMinus[0] = Value(results::kSUMinus, i);
         HSSMinus[0] = Value(results::kSSMinus, i);
-        HSUPlus[0] = Value(results::kSUPlus, i);
-        HSSPlus[0] = Value(results::kSSPlus, i);
+        HSUPlus[0] = suPlus;  // as just written
+        HSSPlus[0] = ssPlus;
         // The backward estimate that starts at i against the forward one that ended at i - 1.
         const long double D = HSSPlus[1] + HSSMinus[0];
         const long double jump = D > 0 ? (HSUMinus[0] - HSUPlus[1]) / D : 0;
@@ -261,12 +268,12 @@ class TSmoothPass {
         const long double ss = Value(results::kSS, i);
         const bool reject = forceReject || Rejected(i);
         SmootherStep(su, ss, reject);
-        PutValue(results::kSUMinus, i, SSU);
-        PutValue(results::kSSMinus, i, SSS);
+        const long double suMinus = PutValue(results::kSUMinus, i, SSU);
+        const long double ssMinus = PutValue(results::kSSMinus, i, SSS);
         Shift(HSUMinus);
         Shift(HSSMinus);
-        HSUMinus[0] = Value(results::kSUMinus, i);
-        HSSMinus[0] = Value(results::kSSMinus, i);
+        HSUMinus[0] = suMinus;  // as just written
+        HSSMinus[0] = ssMinus;
         HSUPlus[0] = Value(results::kSUPlus, i);
         HSSPlus[0] = Value(results::kSSPlus, i);
         // Forward SS at i plus backward SS at i + 1.
