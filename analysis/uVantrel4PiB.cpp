@@ -181,6 +181,30 @@ long double ShiftSum(const TMatchWork& w, int32_t s) {
     return sum;
 }
 
+// A stretch of the matching function's samples and the largest of them.
+struct TStretch {
+    int32_t First, Last;
+    double Largest;
+};
+
+// Samples first .. last in stretches of at most `length`; a run of equal samples (the plateau)
+// is one stretch whatever its length.
+std::vector<TStretch> Stretches(const std::vector<double>& matching, int32_t first, int32_t last,
+                                int32_t length) {
+    std::vector<TStretch> stretches;
+    for (int32_t m = first; m <= last;) {
+        TStretch t{m, m, matching[m]};
+        while (t.Last < last && matching[t.Last + 1] == matching[m])
+            ++t.Last;
+        if (t.Last == m) t.Last = std::min(last, m + length - 1);
+        for (int32_t k = t.First; k <= t.Last; ++k)
+            t.Largest = std::max(t.Largest, matching[k]);
+        stretches.push_back(t);
+        m = t.Last + 1;
+    }
+    return stretches;
+}
+
 // Takes blocks of shifts from the shared counter until none are left.
 void SumShifts(const TMatchWork& w, std::atomic<int32_t>& nextBlock, int32_t blocks) {
     for (;;) {
@@ -277,27 +301,14 @@ int32_t MatchCurveMaximum(const std::vector<int32_t>& smoothed, const std::vecto
     // matching function, of the stretch's largest sample times the bins under the stretch (a
     // difference of prefix sums, exact in double below 2^53). Its rounding, and that of the sum
     // itself, stay far below 1e-9 of the largest sample's magnitude times all the bins under the
-    // function: the bound takes that much on top. Stretches of equal samples (the plateau) are
-    // taken whole.
-    constexpr int32_t kStretch = 64;
-    struct TStretch {
-        int32_t First, Last;
-        double Largest;
-    };
-    std::vector<TStretch> stretches;
+    // function: the bound takes that much on top.
+    // Coarse stretches bound every shift; a shift whose coarse bound reaches the best sum found
+    // is bound again with fine stretches before its terms are summed.
     double magnitude = 0;
-    for (int32_t m = w.TermFirst; m <= w.TermLast;) {
-        TStretch t{m, m, matching[m]};
-        while (t.Last < w.TermLast && matching[t.Last + 1] == matching[m])
-            ++t.Last;
-        if (t.Last == m) t.Last = std::min(w.TermLast, m + kStretch - 1);
-        for (int32_t k = t.First; k <= t.Last; ++k) {
-            t.Largest = std::max(t.Largest, matching[k]);
-            magnitude = std::max(magnitude, std::fabs(matching[k]));
-        }
-        stretches.push_back(t);
-        m = t.Last + 1;
-    }
+    for (int32_t m = w.TermFirst; m <= w.TermLast; ++m)
+        magnitude = std::max(magnitude, std::fabs(matching[m]));
+    const std::vector<TStretch> stretches = Stretches(matching, w.TermFirst, w.TermLast, 256);
+    const std::vector<TStretch> fine = Stretches(matching, w.TermFirst, w.TermLast, 8);
     std::vector<double> prefix(smoothed.size() + 1, 0);
     int64_t total = 0;
     for (size_t b = 0; b < smoothed.size(); ++b)
@@ -316,6 +327,13 @@ int32_t MatchCurveMaximum(const std::vector<int32_t>& smoothed, const std::vecto
     const double* low = p + w.TermFirst;
     for (int32_t i = 0; i < shifts; ++i)
         bound[i] += 1e-9 * magnitude * (high[i] - low[i]);
+    const auto fineBound = [&](int32_t s) {
+        const double* q = prefix.data() + s;
+        double b = 1e-9 * magnitude * (q[w.TermLast + 1] - q[w.TermFirst]);
+        for (const TStretch& t : fine)
+            b += t.Largest * (q[t.Last + 1] - q[t.First]);
+        return b;
+    };
 
     // The highest bound first gives a sum that bars most shifts; the others go in the order of
     // their bounds, until a bound is below the best sum found. Where bounds tie the earlier
@@ -323,6 +341,7 @@ int32_t MatchCurveMaximum(const std::vector<int32_t>& smoothed, const std::vecto
     double best = 0;
     int32_t bestShift = -1;
     const auto consider = [&](int32_t s) {
+        if (fineBound(s) < best) return;
         const auto sum = static_cast<double>(ShiftSum(w, s));
         if (sum > best || (sum == best && bestShift >= 0 && s < bestShift)) {
             best = sum;
