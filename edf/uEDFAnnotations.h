@@ -30,9 +30,10 @@
 // Anything else that is malformed ends the parse at that byte, with what was wrong; the TALs
 // before it are kept. No byte outside the bytes given is ever read, whatever they hold.
 //
-// Records count from 0, as everywhere in the library. The functions that read a file read only
-// the bytes of the annotation signals in each data record, the parts of many records in few
-// system calls (TEDFFile::ReadSignal), never whole records. Their errors are EDataFile errors
+// Records count from 0, as everywhere in the library; messages name signals from 1, as the
+// program shows them. The functions that read a file read only the bytes of the annotation
+// signals in each data record, the parts of many records in few system calls
+// (TCustomBaseEDFFile::ReadSignalInto), never whole records. Their errors are EDataFile errors
 // (uDataFile.h) whose message names the file and the record:
 //   EDataFileHeaderInvalid  the file is not open, or its header is not valid;
 //   EDataFileReadData       a record's bytes cannot be read (the file was cut short);
@@ -87,7 +88,8 @@ struct TEDFTalRecord {
     // empty one in the time-keeping TAL form a TAL of their own, with its onset and duration.
     std::vector<TEDFTal> Tals;
     // Empty when the bytes were read through; otherwise what is malformed and at which byte
-    // (from 0), for example: byte 17: "+1x\x14" is not an onset. Parsing stopped there.
+    // (from 0) with the bytes from there, for example: byte 2: "x\x14\x14" stands where 0x14
+    // must end the onset (or its duration). Parsing stopped there.
     std::string Problem;
 };
 
