@@ -597,9 +597,15 @@ bool TMainForm::RefusedBeforeStart() {
         return true;
     }
     const std::string number = FromQ(EditSignalNr->Text());
-    if (!IsAnnotationSignal(InputFileText(), number)) return false;
-    Refuse("Signal " + Trim(number) + " is an EDF+ annotation signal", EditSignalNr);
-    return true;
+    if (IsAnnotationSignal(InputFileText(), number)) {
+        Refuse("Signal " + Trim(number) + " is an EDF+ annotation signal", EditSignalNr);
+        return true;
+    }
+    if (const std::string gaps = GapsProblem(InputFileText()); !gaps.empty()) {
+        Refuse(gaps, EditInFileName);
+        return true;
+    }
+    return false;
 }
 
 void TMainForm::StartButtonClick() {

@@ -166,6 +166,10 @@ bool TBatchRun::RefusedBeforeStart() {
         Refuse("Signal " + Trim(number) + " is an EDF+ annotation signal");
         return true;
     }
+    if (const std::string gaps = GapsProblem(input); !gaps.empty()) {
+        Refuse(gaps);
+        return true;
+    }
     if (!output.empty()) {
         FLock.emplace(output);
         if (!FLock->Problem().empty()) {

@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/uShellTools.h"
 #include "edf/uEDF.h"
+#include "edf/uEDFAnnotations.h"
 #include "edf/uEDFTools.h"
 #include "support/udStr.h"
 
@@ -56,6 +58,16 @@ bool IsAnnotationSignal(const std::string& fileName, const std::string& numberTe
     } catch (const std::exception&) {
         return false;
     }
+}
+
+std::string GapsProblem(const std::string& fileName) {
+    if (!IsUsableRecording(fileName)) return {};
+    TEDFFile file;
+    OpenForReading(file, fileName);
+    const std::optional<TEDFGap> gap = FindFirstGap(file);
+    if (!gap) return {};
+    return "The recording has gaps: record " + std::to_string(gap->Record) + " starts at " +
+           FloatToStr(gap->Start) + " s, " + FloatToStr(gap->Expected) + " s expected (EDF+D)";
 }
 
 TFileRefusal CollidingFiles(const std::string& input, const std::string& output, bool batch,

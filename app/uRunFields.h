@@ -28,6 +28,13 @@ TSignalChoice ChooseSignal(const std::string& fileName, int32_t number);
 // the recording cannot be read or has no such signal: the parameter check reports those.
 bool IsAnnotationSignal(const std::string& fileName, const std::string& numberText);
 
+// "The recording has gaps: record <n> starts at <t> s, <expected> s expected (EDF+D)" when the
+// data records of an EDF+D recording do not follow on from each other: analysed as if they did,
+// the smoother would run across the gap and every later second would carry a wrong clock time.
+// Empty for a contiguous recording, and for a file that is no usable recording (the parameter
+// check reports that). Raises the library's error when the annotations cannot be read.
+std::string GapsProblem(const std::string& fileName);
+
 // Why a run with these files must not start: the results file is the input, or a file the run
 // writes beside it (RunFiles: the batch log of a batch run, the run record, the lock, the
 // picture when one is drawn, the bitmap when exported) would be the input or the results file.

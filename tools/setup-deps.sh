@@ -5,7 +5,9 @@
 set -euo pipefail
 
 # parallel: tools/cohort-run; time: bench/e2e.
-packages=(g++ cmake make python3 libgtest-dev libgmock-dev libbenchmark-dev locales parallel time)
+# nlohmann-json3-dev: the run records (report/).
+packages=(g++ cmake make python3 libgtest-dev libgmock-dev libbenchmark-dev locales parallel time
+          nlohmann-json3-dev)
 if [ -f "$(dirname "$0")/../app/CMakeLists.txt" ]; then
     # Qt 6 for the windows (Qt Charts needs the OpenGL module's CMake files, which
     # qt6-charts-dev does not pull in); a font for their texts; Xvfb for looking at them without

@@ -17,6 +17,7 @@
 
 #include "BatchProcess.h"
 #include "EDFTestFiles.h"
+#include "SharedData.h"
 #include "edf/uEDF.h"
 
 namespace vantrel_test {
@@ -225,6 +226,26 @@ std::string FlatRecording(int16_t sample) {
     return HeaderImage(header) + SampleBytes(std::vector<int16_t>(600 * 256, sample));
 }
 
+// An EDF+D recording of an EEG signal (256 Hz, 1-second records) and an annotation signal
+// whose time keeping gives each record's start.
+std::string DiscontinuousRecording(const std::vector<std::string>& starts) {
+    HeaderTexts header;
+    header.reserved = "EDF+D";
+    header.records = std::to_string(starts.size());
+    header.signals[0].samplesPerRecord = "256";
+    SignalTexts annotations;
+    annotations.label = "EDF Annotations";
+    annotations.samplesPerRecord = "16";
+    header.signals.push_back(annotations);
+    std::string image = HeaderImage(header);
+    for (size_t r = 0; r < starts.size(); ++r) {
+        image += SampleBytes(PatternRecord(int64_t(r), 256));
+        const std::string tal = "+" + starts[r] + "\x14\x14";
+        image += tal + std::string(32 - tal.size(), '\0');
+    }
+    return image;
+}
+
 TEST_F(Vantrel4Trust, EveryFailureEndsWithAReasonAPersonCanActOn) {
     const std::string in = ReadBytes(dir_ / "in.edf");
     std::string bdf = in, version1 = in, fewer = in;
@@ -236,6 +257,7 @@ TEST_F(Vantrel4Trust, EveryFailureEndsWithAReasonAPersonCanActOn) {
     WriteBytes(dir_ / "fewer.edf", fewer);
     WriteBytes(dir_ / "flat.edf", FlatRecording(0));
     WriteBytes(dir_ / "f0.txt", "1\n");
+    WriteBytes(dir_ / "gaps.edf", DiscontinuousRecording({"0", "1", "5", "6"}));
     fs::create_directories(dir_ / "d");
     const std::string d = (dir_ / "d").string() + "/";
 
@@ -256,6 +278,8 @@ TEST_F(Vantrel4Trust, EveryFailureEndsWithAReasonAPersonCanActOn) {
          "us.log",
          "The undersampling factor 80 gives a computation frequency of 3.2 Hz: the filters need "
          "F0, B and Fc at most half of it (1.6 Hz), and Fc is 1.8 Hz"},
+        {"gaps", Args("gaps.edf", "gaps.cvn"), 2, "gaps.log",
+         "The recording has gaps: record 2 starts at 5 s, 2 s expected (EDF+D)"},
         {"BDF", Args("night.bdf", "bdf.cvn"), 2, "bdf.log",
          "The file \"night.bdf\" is a BDF file (24-bit samples); this program reads EDF files "
          "(16-bit samples) only"},
@@ -297,9 +321,18 @@ TEST_F(Vantrel4Trust, EveryFailureEndsWithAReasonAPersonCanActOn) {
     }
     // Refused before the analysis: no results file; no log beside a directory or a device.
     EXPECT_FALSE(fs::exists(dir_ / "print.cvn"));
+    EXPECT_FALSE(fs::exists(dir_ / "gaps.cvn"));
     EXPECT_FALSE(fs::exists(d + ".log"));
     EXPECT_FALSE(fs::exists(dir_ / "d.log"));
     EXPECT_FALSE(fs::exists("/dev/null.log"));
+}
+
+// EDF+D only says that records may have gaps: one whose records follow on is analysed.
+TEST_F(Vantrel4Trust, AContiguousDiscontinuousRecordingIsAnalysed) {
+    VANTREL_NEED_SHARED_DATA();
+    const std::string nk = (SharedDataDir() / "nk-edfplusd-29s.edf").string();
+    EXPECT_EQ(Run(Args(nk, "nk.cvn", {"/BATCH", "/LP:70", "/HP:0.5"})).ExitCode, 0);
+    EXPECT_TRUE(LooksComplete(dir_ / "nk.cvn"));
 }
 
 // The recording field of a results file is plain ASCII, whatever the input file is called.
