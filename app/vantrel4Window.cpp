@@ -67,8 +67,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Vantrel"));
     if (usage) {
         PrintUsage();
-        TQtDialogs().Information(nullptr, QStringLiteral("Vantrel version 4"),
-                                 QString::fromStdString(UsageText()));
+        TQtDialogs().Listing(nullptr, QStringLiteral("Vantrel version 4"),
+                             QString::fromStdString(UsageText()));
         return kExitUsage;
     }
     if (batch) {
