@@ -122,7 +122,7 @@ std::string ResmoothQuestion(const TAnalysisParam& AP, TEDFFile& file) {
     const TCustomEDFFileInfo& info = file.FileInfo();
     const TCustomEDFSignalInfo& su = file.Signal(results::kSU);
     const char cr = '\r';
-    return "Microcontinuity file " + AP.InputFileName + " already contains:" + cr + cr +
+    return "Microcontinuity file " + AP.OutputFileName + " already contains:" + cr + cr +
            info.GetPatient() + cr + info.GetRecording() + cr + su.Transducer() + cr +
            su.Prefiltering() + cr + cr + "Re-smooth with smoother update rate of " +
            FormatFloatGeneral(AP.SmootherRate, 5) + "/s";

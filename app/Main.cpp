@@ -41,6 +41,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kHintMilliseconds = 10000;
+constexpr int kSignalNumberLimit = 65535;  // the signal field's upper limit without a recording
 const char* const kNoValidFile = "No valid EDF file selected";
 const char* const kInputFilter = "EDF files (*.edf *.EDF *.rec *.REC);;All files (*)";
 const char* const kResultsFilter = "Corvane files (*.cvn *.CVN);;All files (*)";
@@ -56,6 +57,14 @@ std::string FromQ(const QString& text) {
 // A header text as it can be shown: UTF-8 when its bytes are, Latin-1 otherwise.
 QString HeaderQ(const std::string& text) {
     return QString::fromUtf8(HeaderTextForDisplay(text));
+}
+
+// Digits after an optional sign: a whole number, whether or not it fits an integer.
+bool IsWholeNumberText(const std::string& text) {
+    const std::string trimmed = Trim(text);
+    const std::size_t first = !trimmed.empty() && (trimmed[0] == '-' || trimmed[0] == '+');
+    return trimmed.size() > first &&
+           trimmed.find_first_not_of("0123456789", first) == std::string::npos;
 }
 
 void SetHint(QWidget* widget, const char* hint) {
@@ -355,7 +364,7 @@ void TMainForm::FirstIdle() {
 
 void TMainForm::ShowUsage() {
     PrintUsage();
-    FDialogs.Information(this, windowTitle(), ToQ(UsageText()));
+    FDialogs.Listing(this, windowTitle(), ToQ(UsageText()));
 }
 
 void TMainForm::SetField(TCommandField field, const std::string& text) {
@@ -423,9 +432,25 @@ void TMainForm::SpeedButton2Click() {
     if (!name.isEmpty()) EditOutFileName->setText(name);
 }
 
+void TMainForm::ClearRecordingFacts() {
+    LabelSignalName->setText(tr(kNoValidFile));
+    LabelFilterSettings->clear();
+    EditLP->clear();
+    EditHP->clear();
+    FSampleFrequency = 0;
+}
+
 void TMainForm::EditInFileNameChange() {
+    // Whatever the new name is, the previous recording's signal, rate and filters must not stay
+    // beside it.
     const std::string name = InputFileText();
-    if (!RegularFileExists(name)) return;  // typing on: the labels keep their text
+    if (!RegularFileExists(name)) {
+        // Typing on, or a file that is gone: the field as at start.
+        ClearRecordingFacts();
+        EditSignalNr->SetMaximum(kSignalNumberLimit);
+        EditSignalNr->setEnabled(true);
+        return;
+    }
     TEDFFile file;
     OpenForReading(file, name);  // an error here reaches the general error report
     if (file.IsValid()) {
@@ -436,9 +461,7 @@ void TMainForm::EditInFileNameChange() {
     } else {
         EditSignalNr->setEnabled(false);
         EditSignalNr->SetMaximum(32767);
-        // Not the previous file's signal: say that this one cannot be used.
-        LabelSignalName->setText(tr(kNoValidFile));
-        LabelFilterSettings->clear();
+        ClearRecordingFacts();
     }
 }
 
@@ -454,9 +477,14 @@ void TMainForm::EditSignalNrChange() {
         LabelFilterSettings->clear();
         return;
     }
-    if (!IsInt32Text(text)) throw EConvertError("'" + text + "' is not a valid integer value");
+    // A number too large for an integer is out of range like 13 of 12 signals; only a text that
+    // is no number at all is a conversion error.
+    const bool tooLarge = !IsInt32Text(text) && IsWholeNumberText(text);
+    if (!IsInt32Text(text) && !tooLarge)
+        throw EConvertError("'" + text + "' is not a valid integer value");
     try {
-        const TSignalChoice choice = ChooseSignal(InputFileText(), StrToInt32Or0(text));
+        const TSignalChoice choice =
+            ChooseSignal(InputFileText(), tooLarge ? 0 : StrToInt32Or0(text));
         EditSignalNr->SetMaximum(choice.SignalCount);
         if (!choice.InRange) {
             LabelSignalName->setText(
@@ -621,8 +649,9 @@ void TMainForm::StartButtonClick() {
     }
     if (RegularFileExists(output)) {
         if (!FOptions.OverwriteOutput &&
-            !FDialogs.Question(this, tr("Confirmation"),
-                               tr("Do you want to overwrite\r\nthe output file?"), false))
+            !FDialogs.Question(
+                this, tr("Confirmation"),
+                tr("Do you want to overwrite the output file %1?").arg(ToQ(output)), false))
             return;
         RemoveEarlierResults(output);  // the outcome is not tested: the run reports what follows
     }
@@ -632,14 +661,24 @@ void TMainForm::StartButtonClick() {
 void TMainForm::RunTheAnalysis() {
     ApplyEngineSettings(FOptions);
     const int32_t signalIndex = StrToInt32Or0(Trim(FromQ(EditSignalNr->Text()))) - 1;
+    const std::string output = OutputFileText();
+    FEngineWindows.SetInputFileName(InputFileText());
     FRunning = true;
+    // Disabled from Start to the end of the program: the run's boxes and the last one must not
+    // show a Start button that seems to work behind them.
+    const TMainWindowDisabler disabled;
+    bool completed = false;
     try {
-        RunAnalysis(InputFileText(), signalIndex, OutputFileText(), FF0, FB, FFc, FSmootherRate,
-                    FOptions.UndersamplingFactor, false, FOptions.PrintPiB, FOptions.ExportBmp,
-                    &FProgressList);
+        completed = RunAnalysis(InputFileText(), signalIndex, output, FF0, FB, FFc, FSmootherRate,
+                                FOptions.UndersamplingFactor, false, FOptions.PrintPiB,
+                                FOptions.ExportBmp, &FProgressList);
     } catch (const std::exception& e) {
         FDialogs.Error(this, ToQ(e.what()));
     }
+    // The results file of a run that stopped stays for a later look or a resumed cohort.
+    if (!completed && IsIncompleteResultsFile(output))
+        FDialogs.Information(this, windowTitle(),
+                             tr("The results file %1 is incomplete and was kept").arg(ToQ(output)));
     FRunning = false;
     Finish(kExitOk);  // one analysis per program run, whatever its outcome
 }

@@ -94,6 +94,8 @@ class TMainForm : public QMainWindow, public TCommandLineTarget {
     void RunTheAnalysis();
     void ShowUsage();
     void FocusField(TParameterField field);
+    // The signal label, filters, LP/HP and sample frequency of no recording.
+    void ClearRecordingFacts();
     void EchoLine(const std::string& line);
 
     std::string InputFileText() const;

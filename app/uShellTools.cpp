@@ -10,6 +10,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "analysis/uVantrel4.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFTools.h"
 #include "support/udStr.h"
@@ -117,6 +118,20 @@ std::string ResultsNameProblem(const std::string& resultsFileName) {
 bool RegularFileExists(const std::string& name) {
     std::error_code ec;
     return fs::is_regular_file(name, ec);
+}
+
+bool IsIncompleteResultsFile(const std::string& name) {
+    if (!RegularFileExists(name)) return false;
+    try {
+        TEDFFile file;
+        OpenForReading(file, name);
+        if (!file.IsValid() || file.SignalCount() != results::kSignals) return false;
+        const TCustomEDFSignalInfo& su = file.Signal(results::kSU);
+        // The final header fix of a complete run names signals 0..7 "Filtered".
+        return su.Label().compare(0, 3, "SU ") == 0 && Trim(su.PhysicalDimension()) != "Filtered";
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 std::string CurrentDirectory() {

@@ -1,7 +1,7 @@
 // Window-free helpers of the application shell: the file names of one run (results, batch log,
-// bitmap) and whether two names are the same file, the batch log itself, reading the filters of
-// a signal from its prefiltering text, showing header texts, and the signal list of
-// "vantrel4 --signals FILE".
+// bitmap), whether two names are the same file and whether a results file is incomplete, the
+// batch log itself, reading the filters of a signal from its prefiltering text, showing header
+// texts, and the signal list of "vantrel4 --signals FILE".
 #pragma once
 
 #include <ostream>
@@ -57,6 +57,11 @@ std::string ResultsNameProblem(const std::string& resultsFileName);
 // A regular file of that name exists: not a directory, and no pipe or device whose opening
 // could wait for a writer.
 bool RegularFileExists(const std::string& name);
+
+// A results file that a run left before its end: a valid EDF file of 14 signals, SU first,
+// without the final header fix (signal 0's physical dimension is not "Filtered"). False for a
+// complete results file, a missing one and any other file.
+bool IsIncompleteResultsFile(const std::string& name);
 
 // The working directory, or "." when it cannot be had.
 std::string CurrentDirectory();

@@ -97,8 +97,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("vantrel4"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vantrel"));
     if (usage) {
-        TQtDialogs().Information(nullptr, QStringLiteral("Vantrel version 4"),
-                                 QString::fromStdString(UsageText()));
+        TQtDialogs().Listing(nullptr, QStringLiteral("Vantrel version 4"),
+                             QString::fromStdString(UsageText()));
         return kExitUsage;
     }
     if (batch) {
