@@ -27,11 +27,13 @@
 #include "app/SplashForm.h"
 #include "app/uResultsLock.h"
 #include "app/uRunFields.h"
+#include "app/uRunOutputs.h"
 #include "app/uShellTools.h"
 #include "app/uSpinField.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFTools.h"
 #include "support/uExceptions.h"
+#include "support/uVersion.h"
 #include "support/udStr.h"
 
 namespace vantrel {
@@ -649,9 +651,9 @@ void TMainForm::StartButtonClick() {
     }
     if (RegularFileExists(output)) {
         if (!FOptions.OverwriteOutput &&
-            !FDialogs.Question(
-                this, tr("Confirmation"),
-                tr("Do you want to overwrite the output file %1?").arg(ToQ(output)), false))
+            !FDialogs.Question(this, tr("Confirmation"),
+                               tr("Do you want to overwrite the output file %1?").arg(ToQ(output)),
+                               false))
             return;
         RemoveEarlierResults(output);  // the outcome is not tested: the run reports what follows
     }
@@ -667,6 +669,13 @@ void TMainForm::RunTheAnalysis() {
     // Disabled from Start to the end of the program: the run's boxes and the last one must not
     // show a Start button that seems to work behind them.
     const TMainWindowDisabler disabled;
+    TRunCircumstances circumstances;
+    circumstances.CommandLine.push_back(kProgramName);
+    circumstances.CommandLine.insert(circumstances.CommandLine.end(), FArgs.begin(), FArgs.end());
+    circumstances.Started = FStarted;
+    circumstances.LP = FLP;
+    circumstances.HP = FHP;
+    const TRunOutputs outputs(circumstances);
     bool completed = false;
     try {
         completed = RunAnalysis(InputFileText(), signalIndex, output, FF0, FB, FFc, FSmootherRate,

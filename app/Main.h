@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,8 @@ class TMainForm : public QMainWindow, public TCommandLineTarget {
     TCommandLineValues FOptions;
     double FSampleFrequency = 0;  // Hz, of the selected signal; 0 until one is selected
     double FF0 = 0, FB = 0, FFc = 0, FSmootherRate = 0, FLP = 0, FHP = 0;  // read at Start
+    // When the program started: the run record's start.
+    std::chrono::system_clock::time_point FStarted = std::chrono::system_clock::now();
     bool FRunning = false;
     bool FFinished = false;
     int FExitCode = kExitOk;

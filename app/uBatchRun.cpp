@@ -7,10 +7,12 @@
 #include <system_error>
 
 #include "app/uInterrupt.h"
+#include "app/uRunOutputs.h"
 #include "app/uShellTools.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFTools.h"
 #include "support/uExceptions.h"
+#include "support/uVersion.h"
 #include "support/udStr.h"
 
 namespace vantrel {
@@ -225,9 +227,20 @@ TAnalysisParam TBatchRun::CheckedParameters() const {
     return AP;
 }
 
+TRunCircumstances TBatchRun::Circumstances() const {
+    TRunCircumstances circumstances;
+    circumstances.CommandLine.push_back(kProgramName);
+    circumstances.CommandLine.insert(circumstances.CommandLine.end(), FArgs.begin(), FArgs.end());
+    circumstances.Started = FStarted;
+    circumstances.LP = FChecked.LP;
+    circumstances.HP = FChecked.HP;
+    return circumstances;
+}
+
 void TBatchRun::RunTheAnalysis() {
     ApplyEngineSettings(FOptions);
     const TAnalysisParam AP = CheckedParameters();
+    const TRunOutputs outputs(Circumstances());
     bool completed = false;
     try {
         completed = RunAnalysis(AP.InputFileName, AP.SignalIndex, AP.OutputFileName, AP.F0, AP.B,

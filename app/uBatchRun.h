@@ -22,6 +22,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -32,6 +33,7 @@
 #include "app/uCommandLine.h"
 #include "app/uResultsLock.h"
 #include "app/uRunFields.h"
+#include "report/uRunReport.h"
 
 namespace vantrel {
 
@@ -79,6 +81,8 @@ class TBatchRun : public TCommandLineTarget {
     void RunTheAnalysis();
     // The analysis parameters as checked, for the engine.
     TAnalysisParam CheckedParameters() const;
+    // What the run record keeps of the run besides the engine's records.
+    TRunCircumstances Circumstances() const;
     // A termination signal arrived: its line, the log and the exit code 128 + n. True then.
     bool StoppedBySignal();
     // After an argument ended the parsing: the results file named in position 3 still decides
@@ -99,6 +103,7 @@ class TBatchRun : public TCommandLineTarget {
     double FSampleFrequency = 0;         // Hz, of the selected signal; 0 until one is selected
     TParameterCheck FChecked;            // the parameters as read at Start
     std::optional<TResultsLock> FLock;   // held from step 2 until the log is written
+    std::chrono::system_clock::time_point FStarted = std::chrono::system_clock::now();
 
     bool FFinished = false;
     int FExitCode = kExitFailed;

@@ -3,6 +3,8 @@
 //   vantrel4 [EDFFile SignalNr OutFile F0 B Fc Rate] [/OPTION ...]   (see "vantrel4 /?")
 //   vantrel4 --signals EDFFile     the recording's signals, to find the signal number
 //   vantrel4 --version             the program's name and version
+//   vantrel4 --export RESULTS [OUT]  the results decoded, one row a second (uReportCommands.h)
+//   vantrel4 --summary RESULTS...  one row of numbers per night
 //
 // Exit codes: 0 interactive end or a completed batch run, 1 after the usage text, 2 a batch run
 // that did not complete (the reason is the last line of its log and of standard error) or a
@@ -29,6 +31,7 @@
 
 #include "app/uBatchRun.h"
 #include "app/uCommandLine.h"
+#include "app/uReportCommands.h"
 #include "app/uRunFields.h"
 #include "app/uShellTools.h"
 #include "support/uVersion.h"
@@ -95,6 +98,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (IsSignalListRequest(args)) return SignalListCommand(args);
     if (IsVersionRequest(args)) return VersionCommand();
+    if (IsExportRequest(args)) return ExportCommand(args);
+    if (IsSummaryRequest(args)) return SummaryCommand(args);
 
     const bool batch = HasBatchOption(args);
     const bool usage = HasUsageOption(args);

@@ -22,10 +22,12 @@
 #include <memory>
 
 #include "SharedData.h"
+#include "app/FGraphicsResult.h"
 #include "app/FProgress.h"
 #include "app/uResultsLock.h"
 #include "app/uShellTools.h"
 #include "app/uSpinField.h"
+#include "report/uRunRecord.h"
 
 namespace {
 
@@ -75,6 +77,17 @@ class CancelOnShow : public QObject {
         if (event->type() == QEvent::Show)
             if (auto* progress = qobject_cast<vantrel::TShowProgress*>(watched))
                 progress->Button1Click();
+        return false;
+    }
+};
+
+// Closes the results window once it shows, as a person who has looked at piB.
+class CloseResultsOnShow : public QObject {
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            if (auto* results = qobject_cast<vantrel::TFormGraphResult*>(watched))
+                QTimer::singleShot(0, results, [results] { results->accept(); });
         return false;
     }
 };
@@ -375,6 +388,23 @@ TEST_F(MainWindow, ARunThatStopsKeepsItsResultsFileAndSaysSo) {
     EXPECT_TRUE(vantrel::IsIncompleteResultsFile(output.string()));
     vantrel::FinalHeaderFix(output.string());  // as a complete run ends
     EXPECT_FALSE(vantrel::IsIncompleteResultsFile(output.string()));
+}
+
+// A run from the window writes its run record beside the results file, as a batch run does.
+TEST_F(MainWindow, ACompletedRunWritesItsRecord) {
+    VANTREL_NEED_SHARED_DATA();
+    const fs::path output = dir / "window.cvn";
+    Open();
+    FillValidFields(output.string());
+    CloseResultsOnShow close;
+    QApplication::instance()->installEventFilter(&close);
+    form->StartButtonClick();
+    QApplication::instance()->removeEventFilter(&close);
+    EXPECT_TRUE(dialogs.Errors.empty());
+    EXPECT_FALSE(vantrel::IsIncompleteResultsFile(output.string()));
+    const vantrel::TRunRecord record = vantrel::ReadRunRecord(output.string() + ".json");
+    EXPECT_EQ(record.Results.Seconds, 300);  // five minutes at 50 Hz
+    EXPECT_EQ(record.Input.Label, "EEG Fpz-Cz");
 }
 
 TEST_F(MainWindow, CommandLineFillsTheFields) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -226,6 +227,28 @@ std::string FlatRecording(int16_t sample) {
     return HeaderImage(header) + SampleBytes(std::vector<int16_t>(600 * 256, sample));
 }
 
+// 20 minutes at 256 Hz: a slow wave with noise whose amplitude is 300 digital steps, and 20000 in
+// every eighth second. Every burst is an HF artifact, and each spreads over 7 seconds either
+// side: no second stays clean.
+std::string BurstRecording() {
+    HeaderTexts header;
+    header.records = "1200";
+    header.signals[0].samplesPerRecord = "256";
+    header.signals[0].digitalMinimum = "-32767";
+    std::vector<int16_t> samples;
+    uint32_t state = 1;
+    for (int r = 0; r < 1200; ++r) {
+        const double amplitude = r % 8 == 0 ? 20000 : 300;
+        for (int i = 0; i < 256; ++i) {
+            state = state * 1664525u + 1013904223u;
+            const double noise = (state >> 8) / double(1 << 24) - 0.5;
+            samples.push_back(static_cast<int16_t>(
+                std::clamp(amplitude * (std::sin(2 * M_PI * i / 256) + noise), -32767.0, 32767.0)));
+        }
+    }
+    return HeaderImage(header) + SampleBytes(samples);
+}
+
 // An EDF+D recording of an EEG signal (256 Hz, 1-second records) and an annotation signal
 // whose time keeping gives each record's start.
 std::string DiscontinuousRecording(const std::vector<std::string>& starts) {
@@ -258,6 +281,7 @@ TEST_F(Vantrel4Trust, EveryFailureEndsWithAReasonAPersonCanActOn) {
     WriteBytes(dir_ / "flat.edf", FlatRecording(0));
     WriteBytes(dir_ / "f0.txt", "1\n");
     WriteBytes(dir_ / "gaps.edf", DiscontinuousRecording({"0", "1", "5", "6"}));
+    WriteBytes(dir_ / "bursts.edf", BurstRecording());
     fs::create_directories(dir_ / "d");
     const std::string d = (dir_ / "d").string() + "/";
 
@@ -297,6 +321,8 @@ TEST_F(Vantrel4Trust, EveryFailureEndsWithAReasonAPersonCanActOn) {
          "The results file \"/dev/null\" exists and is not a regular file"},
         {"no printer", Args("in.edf", "print.cvn", {"/BATCH", "/PRINTPIB"}), 2, "print.log",
          "No printer available for /PRINTPIB"},
+        {"no artifact-free second", Args("bursts.edf", "bursts.cvn"), 0, "bursts.log",
+         "Warning: no artifact-free second in the recording"},
         {"unknown option", Args("in.edf", "unknown.cvn", {"/BATCH", "/FOOBAR"}), 0, "unknown.log",
          "Unknown option /FOOBAR ignored", true},
         {"F0 from a file",

@@ -29,17 +29,22 @@ printf 'night 3.edf\t1\tslow-wave\t35\t0.5\n' >>list.tsv
 status=$?
 check "exit 1 when one analysis failed" '[ "$status" -eq 1 ]'
 check "says how many failed" 'grep -q "3 of 4 analyses succeeded, 1 failed" run.err'
-expected=$'input,signal,results,exit_status,pib,seconds_analysed,wall_seconds'
+expected=$'input,signal,results,exit_status,pib,seconds_analysed,wall_seconds,label,reason,'
+expected+=$'clean_seconds,artifact_fraction,mc_mean,mc_median,mc_events_per_hour,'
+expected+=$'mc_jump_runs_per_hour,version'
 check "summary header, CR LF" '[ "$(head -1 out/summary.csv)" = "$expected"$'"'"'\r'"'"' ]'
 rows="$(tr -d '\r' <out/summary.csv | tail -n +2)"
 check "one row per recording, in LIST order" \
     '[ "$(cut -d, -f1,2 <<<"$rows" | tr "\n" " ")" = "night 1.edf,1 night 2.edf,2 broken.edf,1 night 3.edf,1 " ]'
 check "names from the LIST line, recording and signal" \
     '[ "$(cut -d, -f3 <<<"$rows" | xargs -d "\n" -n1 basename | tr "\n" " ")" = "0003-night 1-s1.cvn 0004-night 2-s2.cvn 0005-broken-s1.cvn 0006-night 3-s1.cvn " ]'
-check "successes: exit 0, piB, 1800 s, wall time" \
-    '[ "$(grep -c -E "^night [0-9].edf,[12],[^,]+,0,[0-9.]+,1800,[0-9.]+$" <<<"$rows")" -eq 3 ]'
-check "the bad recording failed without piB and seconds" \
-    'grep -q -E "^broken.edf,1,[^,]+,2,,,[0-9.]+$" <<<"$rows"'
+# The record's seconds: a 10-minute night at 25.6 Hz closes 599 whole seconds, never the 1800
+# of its padded last record.
+check "successes: exit 0, piB, seconds, wall time, label, numbers, version" \
+    '[ "$(grep -c -E "^night [0-9].edf,[12],[^,]+,0,[0-9.e+-]+,599,[0-9.e+-]+,EEG [^,]+,,[0-9]+,[0-9.e-]+,[0-9.e-]+,[0-9.e-]+,[0-9.e-]*,[0-9.e-]*,0\.1[^,]*$" <<<"$rows")" -eq 3 ]'
+check "the bad recording failed without numbers, with its reason (its log's last line)" \
+    'grep -E "^broken.edf,1,[^,]+,2,,,[0-9.]+,,\"The file" <<<"$rows" |
+     grep -q -F "has the version \"\"no recor\"\"; an EDF file has \"\"0\"\"\",,,,,,,"'
 check "each run has its log" '[ -s "out/0005-broken-s1.log" ] && [ -s "out/0003-night 1-s1.log" ]'
 
 before="$(digest "out/0003-night 1-s1.cvn")"
@@ -55,5 +60,5 @@ check "--resume keeps complete results" \
 check "--resume reruns the incomplete and the failed" \
     'grep -q "line 4: exit 0" resume.err && grep -q "line 5: exit 2" resume.err'
 check "--resume summary: three succeeded" \
-    '[ "$(tr -d "\r" <out/summary.csv | grep -c -E ",0,[0-9.]+,1800,")" -eq 3 ]'
+    '[ "$(tr -d "\r" <out/summary.csv | grep -c -E ",0,[0-9.e+-]+,599,")" -eq 3 ]'
 [ "$failures" -eq 0 ]

@@ -1,0 +1,141 @@
+#include "app/uReportCommands.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "app/uCommandLine.h"
+#include "report/uResultsReader.h"
+#include "report/uSecondsTable.h"
+#include "report/uSummary.h"
+#include "report/uTableText.h"
+
+namespace vantrel {
+
+namespace {
+
+bool IsCommand(const std::vector<std::string>& args, const std::string& name) {
+    if (args.empty()) return false;
+    std::string upper = args.front();
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return upper == "--" + name || upper == "-" + name || upper == "/" + name;
+}
+
+int Refused(const std::string& reason) {
+    std::fprintf(stderr, "vantrel4: %s\n", reason.c_str());
+    return kExitFailed;
+}
+
+// The stream was written completely, or the reason it was not.
+int Written(std::ostream& out, const std::string& name) {
+    out.flush();
+    if (out) return kExitOk;
+    std::fprintf(stderr, "vantrel4: cannot write %s: %s\n", name.c_str(), std::strerror(errno));
+    return kExitOutput;
+}
+
+// The last line of a batch log, its line end removed: why the night failed.
+std::string LastLogLine(const std::string& logFileName) {
+    std::ifstream log(logFileName, std::ios::binary);
+    std::string line, last;
+    while (std::getline(log, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) last = line;
+    }
+    return last;
+}
+
+TSummaryRow CohortRow(const std::vector<std::string>& fields) {
+    TSummaryRow row;
+    row.Input = fields[0];
+    row.Signal = fields[1];
+    row.Results = fields[2];
+    row.ExitStatus = fields[3];
+    row.WallSeconds = fields[4];
+    if (row.ExitStatus != "0") {
+        row.Reason = LastLogLine(fields[5]);
+        return row;
+    }
+    try {
+        row.Record = ReadableResultsRecord(row.Results);
+    } catch (const std::exception& e) {
+        row.Reason = e.what();
+    }
+    return row;
+}
+
+int CohortSummary(const std::string& tableName) {
+    std::ifstream table(tableName, std::ios::binary);
+    if (!table) return Refused("cannot read the cohort table " + tableName);
+    WriteRow(std::cout, SummaryHeader(), TTableFormat::Csv);
+    for (std::string line; std::getline(table, line);) {
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, '\t');)
+            fields.push_back(cell);
+        if (fields.size() < 6) continue;
+        WriteRow(std::cout, SummaryCells(CohortRow(fields)), TTableFormat::Csv);
+    }
+    return Written(std::cout, "standard output");
+}
+
+}  // namespace
+
+bool IsExportRequest(const std::vector<std::string>& args) {
+    return IsCommand(args, "EXPORT");
+}
+
+bool IsSummaryRequest(const std::vector<std::string>& args) {
+    return IsCommand(args, "SUMMARY");
+}
+
+int ExportCommand(const std::vector<std::string>& args) {
+    if (args.size() < 2 || args.size() > 3)
+        return Refused("usage: vantrel4 --export RESULTS [OUT]");
+    const std::string& results = args[1];
+    try {
+        const TRunRecord record = ReadableResultsRecord(results);
+        TResultsReader reader(results);
+        if (args.size() == 2) {
+            WriteSecondsTable(record, reader, std::cout, TTableFormat::Tab);
+            return Written(std::cout, "standard output");
+        }
+        const std::string& outName = args[2];
+        std::ofstream out(outName, std::ios::binary | std::ios::trunc);
+        if (!out) return Refused("cannot create " + outName + ": " + std::strerror(errno));
+        WriteSecondsTable(record, reader, out, TableFormatOf(outName));
+        return Written(out, outName);
+    } catch (const std::exception& e) {
+        return Refused(e.what());
+    }
+}
+
+int SummaryCommand(const std::vector<std::string>& args) {
+    if (args.size() == 3 && args[1] == "--cohort") return CohortSummary(args[2]);
+    if (args.size() < 2) return Refused("usage: vantrel4 --summary RESULTS...");
+    int status = kExitOk;
+    WriteRow(std::cout, SummaryHeader(), TTableFormat::Csv);
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        TSummaryRow row;
+        row.Results = args[i];
+        row.ExitStatus = "0";
+        try {
+            row.Record = ReadableResultsRecord(args[i]);
+            row.Input = row.Record->Input.Path;
+            row.Signal = std::to_string(row.Record->Input.SignalNumber);
+        } catch (const std::exception& e) {
+            row.Reason = e.what();
+            status = Refused(e.what());
+        }
+        WriteRow(std::cout, SummaryCells(row), TTableFormat::Csv);
+    }
+    const int written = Written(std::cout, "standard output");
+    return written != kExitOk ? written : status;
+}
+
+}  // namespace vantrel

@@ -1,0 +1,68 @@
+#include "report/uSummary.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "report/uResultsReader.h"
+#include "report/uTableText.h"
+#include "support/udStr.h"
+
+namespace vantrel {
+
+std::vector<std::string> SummaryHeader() {
+    return {"input",
+            "signal",
+            "results",
+            "exit_status",
+            "pib",
+            "seconds_analysed",
+            "wall_seconds",
+            "label",
+            "reason",
+            "clean_seconds",
+            "artifact_fraction",
+            "mc_mean",
+            "mc_median",
+            "mc_events_per_hour",
+            "mc_jump_runs_per_hour",
+            "version"};
+}
+
+std::vector<std::string> SummaryCells(const TSummaryRow& row) {
+    std::vector<std::string> cells = {row.Input, row.Signal, row.Results, row.ExitStatus};
+    if (!row.Record) {
+        cells.insert(cells.end(), {"", "", row.WallSeconds, "", row.Reason});
+        cells.resize(SummaryHeader().size());
+        return cells;
+    }
+    const TRunRecord& r = *row.Record;
+    const TNightStatistics& night = r.Results.Night;
+    const std::string wall = row.WallSeconds.empty() ? Cell(r.WallSeconds) : row.WallSeconds;
+    cells.insert(cells.end(),
+                 {Cell(r.Results.PiB), std::to_string(r.Results.Seconds), wall, r.Input.Label,
+                  row.Reason, std::to_string(night.CleanSeconds), Cell(night.ArtifactFraction),
+                  Cell(night.MCMean), Cell(night.MCMedian), Cell(night.MCEventsPerHour),
+                  Cell(night.MCJumpRunsPerHour), r.ProgramVersion});
+    return cells;
+}
+
+std::string NoRunRecordMessage(const std::string& resultsFileName) {
+    return "No run record beside " + resultsFileName + "; analyse the recording again to make one";
+}
+
+TRunRecord ReadableResultsRecord(const std::string& resultsFileName) {
+    {
+        TResultsReader reader(resultsFileName);
+        if (!reader.Complete())
+            throw EResultsFileError("The results file " + resultsFileName +
+                                    " is incomplete: its run did not finish; analyse the "
+                                    "recording again");
+    }
+    const std::string record = RunRecordFileName(resultsFileName);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(record, ec))
+        throw ERunRecordError(NoRunRecordMessage(resultsFileName));
+    return ReadRunRecord(record);
+}
+
+}  // namespace vantrel
