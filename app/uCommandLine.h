@@ -47,6 +47,9 @@ struct TCommandLineValues {
     double IIRBackpolate = 0.5;         // "/IIRBACKPOLATE="
     std::string DUEFilterName = "DUE";  // "/DUE=": DUE, DUE1987 or DUE2007
     int32_t AnalysisThreads = 0;        // "/THREADS=": 0 = one per core; cohorts run 1 each
+    bool Picture = false;               // "/PNG": draw the night's picture beside the results
+    std::string Hypnogram;              // "/HYPNOGRAM:FILE" or "--hypnogram=FILE", as typed
+    double EpochSeconds = 30;           // "/EPOCH=s": epoch of a plain-text hypnogram
 };
 
 // Where the parsed arguments go. SetField writes a field's text and runs its change handler; an
