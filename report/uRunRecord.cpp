@@ -75,37 +75,55 @@ json RecordJson(const TRunRecord& r) {
                     {"pib_code", r.Results.PiBCode},
                     {"pib", r.Results.PiB}};
     results.update(StatisticsJson(r.Results.Night));
-    return {{"format", r.Format},
-            {"program", {{"name", r.ProgramName}, {"version", r.ProgramVersion}}},
-            {"command_line", r.CommandLine},
-            {"started", r.Started},
-            {"finished", r.Finished},
-            {"wall_seconds", r.WallSeconds},
-            {"input",
-             {{"path", in.Path},
-              {"bytes", in.Bytes},
-              {"modified", in.Modified},
-              {"recording_start", in.RecordingStart},
-              {"signal_number", in.SignalNumber},
-              {"label", in.Label},
-              {"sample_frequency", in.SampleFrequency},
-              {"physical_dimension", in.PhysicalDimension}}},
-            {"parameters",
-             {{"f0", p.F0},
-              {"b", p.B},
-              {"fc", p.Fc},
-              {"rate", p.Rate},
-              {"lp", p.LP},
-              {"hp", p.HP},
-              {"undersampling_factor", p.UndersamplingFactor},
-              {"computation_frequency", p.ComputationFrequency},
-              {"due_filter", p.DueFilter},
-              {"xpib_plus", p.XPiBPlus},
-              {"xpib_minus", p.XPiBMinus},
-              {"xpib_zero", p.XPiBZero},
-              {"iir_backpolate", p.IIRBackpolate},
-              {"event_threshold", p.EventThreshold}}},
-            {"results", results}};
+    json record = {{"format", r.Format},
+                   {"program", {{"name", r.ProgramName}, {"version", r.ProgramVersion}}},
+                   {"command_line", r.CommandLine},
+                   {"started", r.Started},
+                   {"finished", r.Finished},
+                   {"wall_seconds", r.WallSeconds},
+                   {"input",
+                    {{"path", in.Path},
+                     {"bytes", in.Bytes},
+                     {"modified", in.Modified},
+                     {"recording_start", in.RecordingStart},
+                     {"signal_number", in.SignalNumber},
+                     {"label", in.Label},
+                     {"sample_frequency", in.SampleFrequency},
+                     {"physical_dimension", in.PhysicalDimension}}},
+                   {"parameters",
+                    {{"f0", p.F0},
+                     {"b", p.B},
+                     {"fc", p.Fc},
+                     {"rate", p.Rate},
+                     {"lp", p.LP},
+                     {"hp", p.HP},
+                     {"undersampling_factor", p.UndersamplingFactor},
+                     {"computation_frequency", p.ComputationFrequency},
+                     {"due_filter", p.DueFilter},
+                     {"xpib_plus", p.XPiBPlus},
+                     {"xpib_minus", p.XPiBMinus},
+                     {"xpib_zero", p.XPiBZero},
+                     {"iir_backpolate", p.IIRBackpolate},
+                     {"event_threshold", p.EventThreshold}}},
+                   {"results", results}};
+    if (r.Hypnogram) {
+        const TRunHypnogram& h = *r.Hypnogram;
+        record["hypnogram"] = {{"path", h.Path},
+                               {"format", h.Format},
+                               {"start", h.Start},
+                               {"spans", h.Spans},
+                               {"seconds_scored", h.SecondsScored},
+                               {"lights_off", Optional(h.LightsOff)},
+                               {"lights_on", Optional(h.LightsOn)}};
+        json stages = json::object();
+        for (size_t g = 0; g < r.Stages.size() && g < kStageGroupCount; ++g) {
+            json stage = {{"seconds", r.Stages[g].Seconds}};
+            stage.update(StatisticsJson(r.Stages[g]));
+            stages[kStageGroupNames[g]] = stage;
+        }
+        record["stages"] = stages;
+    }
+    return record;
 }
 
 TRunRecord RecordFrom(const json& j) {
@@ -151,6 +169,23 @@ TRunRecord RecordFrom(const json& j) {
     r.Results.PiBCode = res.at("pib_code").get<int32_t>();
     r.Results.PiB = res.at("pib").get<double>();
     r.Results.Night = StatisticsFrom(res, r.Results.Seconds);
+    if (j.contains("hypnogram")) {
+        const json& h = j.at("hypnogram");
+        TRunHypnogram hypnogram;
+        hypnogram.Path = h.at("path").get<std::string>();
+        hypnogram.Format = h.at("format").get<std::string>();
+        hypnogram.Start = h.at("start").get<std::string>();
+        hypnogram.Spans = h.at("spans").get<int64_t>();
+        hypnogram.SecondsScored = h.at("seconds_scored").get<int64_t>();
+        hypnogram.LightsOff = OptionalFrom(h.at("lights_off"));
+        hypnogram.LightsOn = OptionalFrom(h.at("lights_on"));
+        r.Hypnogram = hypnogram;
+        const json& stages = j.at("stages");
+        for (const char* name : kStageGroupNames) {
+            const json& stage = stages.at(name);
+            r.Stages.push_back(StatisticsFrom(stage, stage.at("seconds").get<int64_t>()));
+        }
+    }
     return r;
 }
 

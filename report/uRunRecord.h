@@ -63,6 +63,21 @@ struct TRunResults {
     TNightStatistics Night;
 };
 
+// The hypnogram a run's stages came from.
+struct TRunHypnogram {
+    std::string Path;
+    std::string Format;         // "edf+", "tsv" or "text"
+    std::string Start;          // ISO 8601 clock time of its onset 0; the recording's for text
+    int64_t Spans = 0;          // stage spans read
+    int64_t SecondsScored = 0;  // recording seconds with a stage other than unscored
+    std::optional<double> LightsOff, LightsOn;  // s from the recording's start
+};
+
+// The stage names and groups of the record's "stages", in order.
+inline constexpr const char* kStageGroupNames[] = {"W",   "N1",       "N2",   "N3",
+                                                   "REM", "unscored", "NREM", "sleep"};
+inline constexpr int kStageGroupCount = 8;
+
 struct TRunRecord {
     std::string Format = kRunRecordFormat;
     std::string ProgramName, ProgramVersion;
@@ -72,6 +87,10 @@ struct TRunRecord {
     TRunInput Input;
     TRunParameters Parameters;
     TRunResults Results;
+    // With a hypnogram: where the stages came from, and the statistics of each stage and group
+    // (kStageGroupNames order; Seconds 0 and missing values for a stage the night lacks).
+    std::optional<TRunHypnogram> Hypnogram;
+    std::vector<TNightStatistics> Stages;
 };
 
 // "<results file>.json".
