@@ -22,9 +22,11 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 #include "app/SplashForm.h"
+#include "app/uNightPicture.h"
 #include "app/uResultsLock.h"
 #include "app/uRunFields.h"
 #include "app/uRunOutputs.h"
@@ -620,8 +622,8 @@ bool TMainForm::RefusedBeforeStart() {
         Refuse(problem, EditOutFileName);
         return true;
     }
-    const TFileRefusal refusal =
-        CollidingFiles(Trim(InputFileText()), Trim(OutputFileText()), false, FOptions.ExportBmp);
+    const TFileRefusal refusal = CollidingFiles(Trim(InputFileText()), Trim(OutputFileText()),
+                                                false, FOptions.ExportBmp, FOptions.Picture);
     if (!refusal.Message.empty()) {
         Refuse(refusal.Message, EditOutFileName);
         return true;
@@ -675,7 +677,13 @@ void TMainForm::RunTheAnalysis() {
     circumstances.Started = FStarted;
     circumstances.LP = FLP;
     circumstances.HP = FHP;
-    const TRunOutputs outputs(circumstances);
+    std::function<void(const TRunRecord&)> picture;
+    if (FOptions.Picture)
+        picture = [&output, this](const TRunRecord& record) {
+            WriteRunPicture(record, output, RunFiles(output, CurrentDirectory()).Picture,
+                            FOptions.EpochSeconds);
+        };
+    const TRunOutputs outputs(circumstances, picture);
     bool completed = false;
     try {
         completed = RunAnalysis(InputFileText(), signalIndex, output, FF0, FB, FFc, FSmootherRate,

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 #include "app/uInterrupt.h"
@@ -37,6 +38,12 @@ void TBatchWindows::ShowError(const std::string& text) {
 
 std::unique_ptr<TProgressWindow> TBatchWindows::CreateProgress() {
     return std::make_unique<TBatchProgress>();
+}
+
+void TBatchWindows::WritePicture(const TRunRecord&, const std::string&,
+                                 const std::string& pictureFile, double) {
+    throw Exception("Cannot write the picture \"" + pictureFile +
+                    "\": pictures are drawn by the window program");
 }
 
 TBatchRun::TBatchRun(std::vector<std::string> args, TBatchWindows& windows)
@@ -157,7 +164,8 @@ bool TBatchRun::RefusedBeforeStart() {
         Refuse(problem, false);  // no log beside a directory or a device
         return true;
     }
-    const TFileRefusal refusal = CollidingFiles(input, output, true, FOptions.ExportBmp);
+    const TFileRefusal refusal =
+        CollidingFiles(input, output, true, FOptions.ExportBmp, FOptions.Picture);
     if (!refusal.Message.empty()) {
         // A log that would damage a file of the run is not written: the lines stay on stderr.
         Refuse(refusal.Message, refusal.LogWritable);
@@ -240,7 +248,14 @@ TRunCircumstances TBatchRun::Circumstances() const {
 void TBatchRun::RunTheAnalysis() {
     ApplyEngineSettings(FOptions);
     const TAnalysisParam AP = CheckedParameters();
-    const TRunOutputs outputs(Circumstances());
+    std::function<void(const TRunRecord&)> picture;
+    if (FOptions.Picture)
+        picture = [this, &AP](const TRunRecord& record) {
+            FWindows.WritePicture(record, AP.OutputFileName,
+                                  RunFiles(AP.OutputFileName, CurrentDirectory()).Picture,
+                                  FOptions.EpochSeconds);
+        };
+    const TRunOutputs outputs(Circumstances(), picture);
     bool completed = false;
     try {
         completed = RunAnalysis(AP.InputFileName, AP.SignalIndex, AP.OutputFileName, AP.F0, AP.B,

@@ -39,7 +39,8 @@ namespace vantrel {
 
 // The engine's windows in a batch run: an error becomes a progress-list line, questions answer
 // No, progress windows are cancelled only by a termination signal, the histogram is not drawn.
-// A run that prints or exports the histogram gives a subclass that draws it.
+// A run that prints or exports the histogram, or draws the night's picture, gives a subclass
+// that draws.
 class TBatchWindows : public TNullEngineWindows {
   public:
     void ShowError(const std::string& text) override;
@@ -47,6 +48,11 @@ class TBatchWindows : public TNullEngineWindows {
     // Why the histogram cannot be printed (no printer), checked before a /PRINTPIB run starts;
     // empty when it can. Only windows that draw can print.
     virtual std::string PrinterProblem() const { return "No printer available for /PRINTPIB"; }
+    // /PNG: draws the night's picture of the completed results file to pictureFile, with the
+    // stages of the hypnogram the record names (a plain-text one read with epochSeconds).
+    // Raises, naming the file and the reason, when it cannot; these windows draw nothing.
+    virtual void WritePicture(const TRunRecord& record, const std::string& resultsFile,
+                              const std::string& pictureFile, double epochSeconds);
 };
 
 class TBatchRun : public TCommandLineTarget {

@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include "app/FProgress.h"
+#include "app/uNightPicture.h"
 #include "app/uShellTools.h"
 #include "support/udRoot.h"
 
@@ -73,6 +74,11 @@ void TQtBatchWindows::ShowPiBHistogram(const TPiBHistogramData& data, bool print
 std::string TQtBatchWindows::PrinterProblem() const {
     if (!QPrinterInfo::defaultPrinter().isNull()) return {};
     return TBatchWindows::PrinterProblem();
+}
+
+void TQtBatchWindows::WritePicture(const TRunRecord& record, const std::string& resultsFile,
+                                   const std::string& pictureFile, double epochSeconds) {
+    WriteRunPicture(record, resultsFile, pictureFile, epochSeconds);
 }
 
 void InstallMessageProcessing(bool install) {

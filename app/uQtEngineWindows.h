@@ -39,12 +39,14 @@ class TQtEngineWindows : public TEngineWindows {
     int FDisabledDepth = 0;
 };
 
-// A batch run's windows that draw the histogram off screen, to print or export it; nothing is
-// shown.
+// A batch run's windows that draw the histogram off screen, to print or export it, and the
+// night's picture; nothing is shown.
 class TQtBatchWindows : public TBatchWindows {
   public:
     void ShowPiBHistogram(const TPiBHistogramData& data, bool print, bool exportBmp) override;
     std::string PrinterProblem() const override;
+    void WritePicture(const TRunRecord& record, const std::string& resultsFile,
+                      const std::string& pictureFile, double epochSeconds) override;
 };
 
 // The results window of the piB histogram (its own module): shows, prints and/or exports it.

@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include "app/uCommandLine.h"
+#include "report/uCohortPage.h"
 #include "report/uResultsReader.h"
 #include "report/uSecondsTable.h"
 #include "report/uSummary.h"
@@ -69,19 +71,31 @@ TSummaryRow CohortRow(const std::vector<std::string>& fields) {
     return row;
 }
 
-int CohortSummary(const std::string& tableName) {
-    std::ifstream table(tableName, std::ios::binary);
-    if (!table) return Refused("cannot read the cohort table " + tableName);
-    WriteRow(std::cout, SummaryHeader(), TTableFormat::Csv);
+// The lines of a cohort table with their fields; lines of fewer than six fields are skipped.
+std::vector<std::vector<std::string>> CohortTable(std::istream& table) {
+    std::vector<std::vector<std::string>> lines;
     for (std::string line; std::getline(table, line);) {
         std::vector<std::string> fields;
         std::istringstream cells(line);
         for (std::string cell; std::getline(cells, cell, '\t');)
             fields.push_back(cell);
-        if (fields.size() < 6) continue;
-        WriteRow(std::cout, SummaryCells(CohortRow(fields)), TTableFormat::Csv);
+        if (fields.size() >= 6) lines.push_back(fields);
     }
+    return lines;
+}
+
+int CohortSummary(const std::string& tableName) {
+    std::ifstream table(tableName, std::ios::binary);
+    if (!table) return Refused("cannot read the cohort table " + tableName);
+    WriteRow(std::cout, SummaryHeader(), TTableFormat::Csv);
+    for (const std::vector<std::string>& fields : CohortTable(table))
+        WriteRow(std::cout, SummaryCells(CohortRow(fields)), TTableFormat::Csv);
     return Written(std::cout, "standard output");
+}
+
+// The recording's file name without its folder and extension.
+std::string BaseName(const std::string& path) {
+    return std::filesystem::path(path).stem().string();
 }
 
 }  // namespace
@@ -92,6 +106,14 @@ bool IsExportRequest(const std::vector<std::string>& args) {
 
 bool IsSummaryRequest(const std::vector<std::string>& args) {
     return IsCommand(args, "SUMMARY");
+}
+
+bool IsCohortPageRequest(const std::vector<std::string>& args) {
+    return IsCommand(args, "COHORT-PAGE");
+}
+
+bool IsPlotRequest(const std::vector<std::string>& args) {
+    return IsCommand(args, "PLOT");
 }
 
 int ExportCommand(const std::vector<std::string>& args) {
@@ -136,6 +158,27 @@ int SummaryCommand(const std::vector<std::string>& args) {
     }
     const int written = Written(std::cout, "standard output");
     return written != kExitOk ? written : status;
+}
+
+int CohortPageCommand(const std::vector<std::string>& args) {
+    if (args.size() != 3) return Refused("usage: vantrel4 --cohort-page TABLE OUT.html");
+    std::ifstream table(args[1], std::ios::binary);
+    if (!table) return Refused("cannot read the cohort table " + args[1]);
+    std::vector<TCohortPageNight> nights;
+    for (const std::vector<std::string>& fields : CohortTable(table)) {
+        TCohortPageNight night;
+        night.Row = CohortRow(fields);
+        night.Log = fields[5];
+        night.Id = fields.size() > 6 && !fields[6].empty() ? fields[6] : BaseName(fields[0]);
+        nights.push_back(std::move(night));
+    }
+    try {
+        WriteCohortPage(nights, args[2]);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vantrel4: %s\n", e.what());
+        return kExitOutput;
+    }
+    return kExitOk;
 }
 
 }  // namespace vantrel

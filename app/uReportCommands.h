@@ -5,6 +5,9 @@
 //   vantrel4 --summary --cohort TABLE      the cohort summary of tools/cohort-run: TABLE has a
 //                                          tab-separated line per night: input, signal,
 //                                          results, exit status, wall seconds, batch log
+//   vantrel4 --cohort-page TABLE OUT.html  the cohort page (report/uCohortPage.h) of the same
+//                                          table; a night's id is the table's seventh field
+//                                          when there is one, else its recording's base name
 // Each reads a results file only when it is complete and has its run record. Exit codes: 0
 // done, 2 a results file refused (the reason on standard error) or wrong usage, 3 the output
 // could not be written.
@@ -18,9 +21,13 @@ namespace vantrel {
 // The first argument names the command ("--export", "-export" or "/EXPORT"; likewise summary).
 bool IsExportRequest(const std::vector<std::string>& args);
 bool IsSummaryRequest(const std::vector<std::string>& args);
+bool IsCohortPageRequest(const std::vector<std::string>& args);
+// "--plot": drawn by the window program (uNightPicture.h).
+bool IsPlotRequest(const std::vector<std::string>& args);
 
 // args: the whole command line without the program name, the command first.
 int ExportCommand(const std::vector<std::string>& args);
 int SummaryCommand(const std::vector<std::string>& args);
+int CohortPageCommand(const std::vector<std::string>& args);
 
 }  // namespace vantrel

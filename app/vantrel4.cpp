@@ -5,6 +5,8 @@
 //   vantrel4 --version             the program's name and version
 //   vantrel4 --export RESULTS [OUT]  the results decoded, one row a second (uReportCommands.h)
 //   vantrel4 --summary RESULTS...  one row of numbers per night
+//   vantrel4 --plot RESULTS [OUT.png]  the night's picture (drawn by vantrel4-window)
+//   vantrel4 --cohort-page TABLE OUT.html  the cohort page of tools/cohort-run --plots
 //
 // Exit codes: 0 interactive end or a completed batch run, 1 after the usage text, 2 a batch run
 // that did not complete (the reason is the last line of its log and of standard error) or a
@@ -44,11 +46,12 @@ namespace fs = std::filesystem;
 
 constexpr const char* kWindowProgram = "vantrel4-window";
 
-// The piB histogram is printed or exported as a bitmap: a batch run that draws.
-bool DrawsHistogram(const std::vector<std::string>& args) {
+// The piB histogram is printed or exported as a bitmap, or the night's picture drawn: a batch
+// run that draws.
+bool Draws(const std::vector<std::string>& args) {
     return std::any_of(args.begin(), args.end(), [](const std::string& arg) {
         const std::optional<std::string> option = OptionForm(arg);
-        return option == "/BMP" || option == "/PRINTPIB";
+        return option == "/BMP" || option == "/PRINTPIB" || option == "/PNG";
     });
 }
 
@@ -100,6 +103,8 @@ int main(int argc, char** argv) {
     if (IsVersionRequest(args)) return VersionCommand();
     if (IsExportRequest(args)) return ExportCommand(args);
     if (IsSummaryRequest(args)) return SummaryCommand(args);
+    if (IsCohortPageRequest(args)) return CohortPageCommand(args);
+    if (IsPlotRequest(args)) return StartWindowProgram(argv);
 
     const bool batch = HasBatchOption(args);
     const bool usage = HasUsageOption(args);
@@ -107,7 +112,7 @@ int main(int argc, char** argv) {
         PrintUsage();  // a box only when there is a person and a display to show it on
         return kExitUsage;
     }
-    if (batch && !DrawsHistogram(args)) {
+    if (batch && !Draws(args)) {
         TBatchWindows windows;
         return TBatchRun(args, windows).Run();
     }

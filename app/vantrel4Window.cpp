@@ -1,7 +1,9 @@
-// vantrel4-window: the part of vantrel4 that needs windows: the main window, the usage box, and
-// batch runs that print or export the piB histogram. vantrel4 starts it with its own arguments
-// when they ask for one of these; it takes the same arguments and gives the same exit codes.
+// vantrel4-window: the part of vantrel4 that needs windows: the main window, the usage box,
+// batch runs that print or export the piB histogram or draw the night's picture, and --plot.
+// vantrel4 starts it with its own arguments when they ask for one of these; it takes the same
+// arguments and gives the same exit codes.
 #include <QApplication>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
@@ -18,7 +20,9 @@
 #include "app/SplashForm.h"
 #include "app/uBatchRun.h"
 #include "app/uCommandLine.h"
+#include "app/uNightPicture.h"
 #include "app/uQtEngineWindows.h"
+#include "app/uReportCommands.h"
 #include "app/uRunFields.h"
 #include "app/uShellTools.h"
 #include "support/udRoot.h"
@@ -66,10 +70,21 @@ void CenterOnScreen(QWidget& window) {
         window.move(screen->availableGeometry().center() - window.rect().center());
 }
 
+// --plot draws on an image only: the offscreen platform whatever the environment says, so that
+// no display is ever needed, and no widgets.
+int Plot(int argc, char** argv, const std::vector<std::string>& args) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietMessages);
+    QGuiApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    return PlotCommand(args);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (IsPlotRequest(args)) return Plot(argc, argv, args);
     const bool batch = HasBatchOption(args);
     const bool usage = HasUsageOption(args);
     if (usage && (batch || !HaveDisplay())) {
