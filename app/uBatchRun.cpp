@@ -140,7 +140,7 @@ void TBatchRun::Start() {
         Finish(kExitFailed, true);
         return;
     }
-    if (StoppedBySignal()) return;
+    if (!ReadTheHypnogram() || StoppedBySignal()) return;
     if (FOptions.OverwriteOutput) RemoveEarlierResults(output);
     RunTheAnalysis();
 }
@@ -214,6 +214,20 @@ bool TBatchRun::CheckParameters() {
     return FChecked.Ok;
 }
 
+bool TBatchRun::ReadTheHypnogram() {
+    try {
+        FHypnogram = NightHypnogram(Trim(Field(TCommandField::InputFile)), FOptions.Hypnogram,
+                                    FOptions.EpochSeconds);
+    } catch (const std::exception& e) {
+        Refuse(e.what());  // before anything is deleted or written
+        return false;
+    }
+    if (FHypnogram)
+        AppendLine("Sleep stages from " + FHypnogram->Path + " (" + FormatName(FHypnogram->Format) +
+                   ", " + std::to_string(FHypnogram->Spans.size()) + " stage spans)");
+    return true;
+}
+
 TAnalysisParam TBatchRun::CheckedParameters() const {
     TAnalysisParam AP;
     AP.InputFileName = FFields[static_cast<size_t>(TCommandField::InputFile)];
@@ -234,6 +248,7 @@ TRunCircumstances TBatchRun::Circumstances() const {
     circumstances.Started = FStarted;
     circumstances.LP = FChecked.LP;
     circumstances.HP = FChecked.HP;
+    circumstances.Hypnogram = FHypnogram;
     return circumstances;
 }
 
