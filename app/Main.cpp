@@ -651,6 +651,12 @@ void TMainForm::StartButtonClick() {
         Refuse(lock.Problem(), EditOutFileName);
         return;
     }
+    try {
+        FHypnogram = NightHypnogram(InputFileText(), FOptions.Hypnogram, FOptions.EpochSeconds);
+    } catch (const std::exception& e) {
+        Refuse(e.what(), EditInFileName);  // before anything is deleted
+        return;
+    }
     if (RegularFileExists(output)) {
         if (!FOptions.OverwriteOutput &&
             !FDialogs.Question(this, tr("Confirmation"),
@@ -677,11 +683,12 @@ void TMainForm::RunTheAnalysis() {
     circumstances.Started = FStarted;
     circumstances.LP = FLP;
     circumstances.HP = FHP;
+    circumstances.Hypnogram = FHypnogram;
     std::function<void(const TRunRecord&)> picture;
     if (FOptions.Picture)
         picture = [&output, this](const TRunRecord& record) {
             WriteRunPicture(record, output, RunFiles(output, CurrentDirectory()).Picture,
-                            FOptions.EpochSeconds);
+                            FHypnogram);
         };
     const TRunOutputs outputs(circumstances, picture);
     bool completed = false;

@@ -41,7 +41,7 @@ std::unique_ptr<TProgressWindow> TBatchWindows::CreateProgress() {
 }
 
 void TBatchWindows::WritePicture(const TRunRecord&, const std::string&,
-                                 const std::string& pictureFile, double) {
+                                 const std::string& pictureFile, const std::optional<THypnogram>&) {
     throw Exception("Cannot write the picture \"" + pictureFile +
                     "\": pictures are drawn by the window program");
 }
@@ -147,7 +147,7 @@ void TBatchRun::Start() {
         Finish(kExitFailed, true);
         return;
     }
-    if (StoppedBySignal()) return;
+    if (!ReadTheHypnogram() || StoppedBySignal()) return;
     if (FOptions.OverwriteOutput) RemoveEarlierResults(output);
     RunTheAnalysis();
 }
@@ -222,6 +222,20 @@ bool TBatchRun::CheckParameters() {
     return FChecked.Ok;
 }
 
+bool TBatchRun::ReadTheHypnogram() {
+    try {
+        FHypnogram = NightHypnogram(Trim(Field(TCommandField::InputFile)), FOptions.Hypnogram,
+                                    FOptions.EpochSeconds);
+    } catch (const std::exception& e) {
+        Refuse(e.what());  // before anything is deleted or written
+        return false;
+    }
+    if (FHypnogram)
+        AppendLine("Sleep stages from " + FHypnogram->Path + " (" + FormatName(FHypnogram->Format) +
+                   ", " + std::to_string(FHypnogram->Spans.size()) + " stage spans)");
+    return true;
+}
+
 TAnalysisParam TBatchRun::CheckedParameters() const {
     TAnalysisParam AP;
     AP.InputFileName = FFields[static_cast<size_t>(TCommandField::InputFile)];
@@ -242,6 +256,7 @@ TRunCircumstances TBatchRun::Circumstances() const {
     circumstances.Started = FStarted;
     circumstances.LP = FChecked.LP;
     circumstances.HP = FChecked.HP;
+    circumstances.Hypnogram = FHypnogram;
     return circumstances;
 }
 
@@ -253,7 +268,7 @@ void TBatchRun::RunTheAnalysis() {
         picture = [this, &AP](const TRunRecord& record) {
             FWindows.WritePicture(record, AP.OutputFileName,
                                   RunFiles(AP.OutputFileName, CurrentDirectory()).Picture,
-                                  FOptions.EpochSeconds);
+                                  FHypnogram);
         };
     const TRunOutputs outputs(Circumstances(), picture);
     bool completed = false;

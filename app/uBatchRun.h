@@ -10,7 +10,8 @@
 //   2. the refusals: a results name that cannot be a file, colliding files, an annotation
 //      signal, the lock of the results file (another run writes it), no printer for /PRINTPIB;
 //   3. an existing results file without /OVERWRITE: "Output file already exists!";
-//   4. the parameter check ("Analysis parameters error" after its message);
+//   4. the parameter check ("Analysis parameters error" after its message), then the
+//      hypnogram (/HYPNOGRAM:, or the input's own stage annotations): it must read and overlap;
 //   5. /OVERWRITE deletes the earlier results and the files beside them (not the log);
 //   6. the run.
 // A termination signal (SIGTERM, SIGINT, SIGHUP) stops the run like Cancel: the log still gets
@@ -49,10 +50,11 @@ class TBatchWindows : public TNullEngineWindows {
     // empty when it can. Only windows that draw can print.
     virtual std::string PrinterProblem() const { return "No printer available for /PRINTPIB"; }
     // /PNG: draws the night's picture of the completed results file to pictureFile, with the
-    // stages of the hypnogram the record names (a plain-text one read with epochSeconds).
-    // Raises, naming the file and the reason, when it cannot; these windows draw nothing.
+    // stages of the run's hypnogram when it has one. Raises, naming the file and the reason,
+    // when it cannot; these windows draw nothing.
     virtual void WritePicture(const TRunRecord& record, const std::string& resultsFile,
-                              const std::string& pictureFile, double epochSeconds);
+                              const std::string& pictureFile,
+                              const std::optional<THypnogram>& hypnogram);
 };
 
 class TBatchRun : public TCommandLineTarget {
@@ -84,6 +86,9 @@ class TBatchRun : public TCommandLineTarget {
     bool RefusedBeforeStart();
     void Refuse(const std::string& text, bool writeLog = true);
     bool CheckParameters();
+    // The night's hypnogram (/HYPNOGRAM:, or the input's own stage annotations); refused with
+    // the file, the line and the reason when it cannot be used. False when refused.
+    bool ReadTheHypnogram();
     void RunTheAnalysis();
     // The analysis parameters as checked, for the engine.
     TAnalysisParam CheckedParameters() const;
@@ -104,11 +109,12 @@ class TBatchRun : public TCommandLineTarget {
     TEngineBinding FBinding;
     TCommandLineValues FOptions;
 
-    std::array<std::string, 9> FFields;  // the main window's fields as texts, by TCommandField
-    int32_t FSignalMaximum = 65535;      // upper limit of the signal number: the file's signals
-    double FSampleFrequency = 0;         // Hz, of the selected signal; 0 until one is selected
-    TParameterCheck FChecked;            // the parameters as read at Start
-    std::optional<TResultsLock> FLock;   // held from step 2 until the log is written
+    std::array<std::string, 9> FFields;    // the main window's fields as texts, by TCommandField
+    int32_t FSignalMaximum = 65535;        // upper limit of the signal number: the file's signals
+    double FSampleFrequency = 0;           // Hz, of the selected signal; 0 until one is selected
+    TParameterCheck FChecked;              // the parameters as read at Start
+    std::optional<TResultsLock> FLock;     // held from step 2 until the log is written
+    std::optional<THypnogram> FHypnogram;  // the night's stages, when known
     std::chrono::system_clock::time_point FStarted = std::chrono::system_clock::now();
 
     bool FFinished = false;

@@ -576,10 +576,10 @@ void WriteNightPicture(const std::string& resultsFile, const TRunRecord& record,
 }
 
 void WriteRunPicture(const TRunRecord& record, const std::string& resultsFile,
-                     const std::string& pictureFile, double epochSeconds) {
+                     const std::string& pictureFile, const std::optional<THypnogram>& hypnogram) {
     std::optional<TStagedNight> stages;
     try {
-        stages = PictureStages(record, "", epochSeconds);
+        if (hypnogram) stages = PictureStages(record, *hypnogram);
     } catch (const std::exception& e) {
         throw EPictureError(PictureFailure(pictureFile, e.what()));
     }

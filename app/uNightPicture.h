@@ -49,11 +49,10 @@ void WriteNightPicture(const std::string& resultsFile, const TRunRecord& record,
                        const std::optional<TStagedNight>& stages, const std::string& outFile,
                        QSize size = kPictureSize);
 
-// /PNG at the end of a run: WriteNightPicture with the stages of the hypnogram the record names
-// (a plain-text one read with epochSeconds); a hypnogram that cannot be read raises
-// EPictureError as well.
+// /PNG at the end of a run: WriteNightPicture with the stages of the run's hypnogram, placed on
+// the night's clock as the run record's statistics placed them.
 void WriteRunPicture(const TRunRecord& record, const std::string& resultsFile,
-                     const std::string& pictureFile, double epochSeconds);
+                     const std::string& pictureFile, const std::optional<THypnogram>& hypnogram);
 
 // vantrel4 --plot RESULTS [OUT.png] [/HYPNOGRAM:FILE] [/EPOCH=s]: the picture of an existing,
 // complete results file with its run record; OUT defaults to "<RESULTS>.png", the hypnogram to

@@ -77,8 +77,9 @@ std::string TQtBatchWindows::PrinterProblem() const {
 }
 
 void TQtBatchWindows::WritePicture(const TRunRecord& record, const std::string& resultsFile,
-                                   const std::string& pictureFile, double epochSeconds) {
-    WriteRunPicture(record, resultsFile, pictureFile, epochSeconds);
+                                   const std::string& pictureFile,
+                                   const std::optional<THypnogram>& hypnogram) {
+    WriteRunPicture(record, resultsFile, pictureFile, hypnogram);
 }
 
 void InstallMessageProcessing(bool install) {

@@ -46,7 +46,8 @@ class TQtBatchWindows : public TBatchWindows {
     void ShowPiBHistogram(const TPiBHistogramData& data, bool print, bool exportBmp) override;
     std::string PrinterProblem() const override;
     void WritePicture(const TRunRecord& record, const std::string& resultsFile,
-                      const std::string& pictureFile, double epochSeconds) override;
+                      const std::string& pictureFile,
+                      const std::optional<THypnogram>& hypnogram) override;
 };
 
 // The results window of the piB histogram (its own module): shows, prints and/or exports it.

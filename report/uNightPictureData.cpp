@@ -194,11 +194,16 @@ std::optional<TStagedNight> PictureStages(const TRunRecord& record, const std::s
     std::string file = hypnogram;
     if (file.empty() && record.Hypnogram) file = record.Hypnogram->Path;
     if (file.empty()) return std::nullopt;
+    return PictureStages(record, ReadHypnogram(file, epochSeconds));
+}
+
+TStagedNight PictureStages(const TRunRecord& record, const THypnogram& hypnogram) {
     const std::optional<TClockTime> start = ParseIsoText(record.Input.RecordingStart);
     if (!start)
         throw EHypnogramError("The run record gives no clock time for the recording's start (\"" +
-                              record.Input.RecordingStart + "\") to place " + file + " on");
-    return StageSeconds(ReadHypnogram(file, epochSeconds), *start, record.Results.Seconds);
+                              record.Input.RecordingStart + "\") to place " + hypnogram.Path +
+                              " on");
+    return StageSeconds(hypnogram, *start, record.Results.Seconds);
 }
 
 std::vector<TAxisTick> ClockTicks(const std::string& recordingStart, int64_t seconds,

@@ -86,6 +86,8 @@ TNightPictureData ReadNightPictureData(TResultsReader& reader, const TRunRecord&
 // neither names one. Raises EHypnogramError when the file cannot be used.
 std::optional<TStagedNight> PictureStages(const TRunRecord& record, const std::string& hypnogram,
                                           double epochSeconds);
+// The stages of a hypnogram already read, on the recording's clock of the record.
+TStagedNight PictureStages(const TRunRecord& record, const THypnogram& hypnogram);
 
 // A tick of an axis: where it is (seconds from the recording's start, or a log-float code) and
 // its label.
