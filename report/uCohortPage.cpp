@@ -32,13 +32,14 @@ body { font: 14px/1.4 "DejaVu Sans", Arial, sans-serif; margin: 1.5em; color: #2
 h1 { font-size: 1.4em; margin: 0 0 0.3em; }
 p { margin: 0 0 1em; color: #555; }
 table { border-collapse: collapse; }
-th, td { border-bottom: 1px solid #ddd; padding: 6px 10px; text-align: right; vertical-align: top; }
+th, td { border-bottom: 1px solid #ddd; padding: 6px 10px; text-align: right; vertical-align: top;
+         white-space: nowrap; }
 th { position: sticky; top: 0; background: #f4f4f4; white-space: nowrap; }
 th[data-key] { cursor: pointer; }
 th[data-key]:hover { background: #e6eefa; }
 th[aria-sort=ascending]::after { content: " \25B2"; }
 th[aria-sort=descending]::after { content: " \25BC"; }
-td.text, th.text { text-align: left; }
+td.text, th.text { text-align: left; white-space: normal; }
 tr.failed td { background: #fdecea; }
 .status-failed { color: #b00020; font-weight: bold; }
 .status-ok { color: #1b7f3b; font-weight: bold; }
@@ -136,8 +137,11 @@ void WriteRow(std::ostringstream& page, const TCohortPageNight& night, bool stag
     const TSummaryRow& row = night.Row;
     const TRunRecord* record = Failed(night) ? nullptr : &*row.Record;
     page << "<tr" << (record ? "" : " class=\"failed\"") << ">";
+    // The recording by its file name; the whole path shows when the pointer rests on it.
     page << "<td class=\"text\" data-value=\"" << HtmlText(night.Id) << "\">" << HtmlText(night.Id)
-         << "<div class=\"input\">" << HtmlText(row.Input) << ", signal " << HtmlText(row.Signal);
+         << "<div class=\"input\" title=\"" << HtmlText(row.Input) << "\">"
+         << HtmlText(fs::path(row.Input).filename().string()) << ", signal "
+         << HtmlText(row.Signal);
     if (record && !record->Input.Label.empty()) page << " " << HtmlText(record->Input.Label);
     page << "</div></td>";
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "analysis/uVantrel4.h"
+#include "analysis/uVantrel4Codes.h"
 #include "support/uMath.h"
 #include "support/udStr.h"
 
@@ -41,13 +42,12 @@ class TValueCounts {
 };
 
 // The analysis counts a second into the SS - SU histogram unless both SU and SS code to 0 or
-// the difference has no bin; the picture shows the same histogram.
+// the difference has no bin; the picture shows the same histogram, coded by the same table.
 void CountDifference(int16_t suCode, int16_t ssCode, std::vector<int32_t>& histogram) {
-    const long double su = LogFloatDecode(suCode, results::kLogFloatY0, results::kLogFloatA);
-    const long double ss = LogFloatDecode(ssCode, results::kLogFloatY0, results::kLogFloatA);
+    const long double su = results::DecodeValue(suCode);
+    const long double ss = results::DecodeValue(ssCode);
     if (std::fabs(su) < results::kLogFloatY0 && std::fabs(ss) < results::kLogFloatY0) return;
-    const int d =
-        LogFloatEncode(static_cast<double>(ss - su), results::kLogFloatY0, results::kLogFloatA);
+    const int d = results::CodeTable().Encode(static_cast<double>(ss - su));
     if (d < -pib::kBinOffset || d > pib::kBins - 1 - pib::kBinOffset || d == 0) return;
     int32_t& bin = histogram[static_cast<size_t>(d + pib::kBinOffset)];
     if (bin < INT32_MAX) ++bin;
