@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "BatchProcess.h"
+#include "SharedData.h"
 #include "app/uNightPicture.h"
 #include "report/uResultsReader.h"
 #include "report/uRunRecord.h"
@@ -89,6 +90,31 @@ TEST_F(Vantrel4Picture, PlotDrawsAnExistingResultsFile) {
     ASSERT_EQ(std::system(command.c_str()), 0);
     ExpectPicture(dir_ / "again.png", dir_ / "night.cvn");
     EXPECT_EQ(ReadBytes(dir_ / "again.png"), ReadBytes(dir_ / "night.cvn.png"));
+}
+
+// A night with a real hypnogram: the run's picture shows its stages (the step line's colour is
+// there), and --plot finds the same hypnogram through the run record.
+TEST_F(Vantrel4Picture, TheHypnogramOfTheRun) {
+    VANTREL_NEED_SHARED_DATA();
+    const fs::path hypnogram =
+        vantrel_test::SharedDataDir() / "hypnograms" / "hmc-sn001-hypnogram.edf";
+    ASSERT_EQ(std::system((std::string(VANTREL_TOOLS_DIR) +
+                           "/make-recording --duration=1h --start='01.01.01 23.59.30' '" +
+                           (dir_ / "hmc.edf").string() + "' >/dev/null")
+                              .c_str()),
+              0);
+    const BatchRun run = Run({"hmc.edf", "1", "hmc.cvn", "1", "1.5", "1.8", "0.01666", "/BATCH",
+                              "/PNG", "/HYPNOGRAM:" + hypnogram.string()});
+    ASSERT_EQ(run.ExitCode, 0) << run.Stderr;
+    ExpectPicture(dir_ / "hmc.cvn.png", dir_ / "hmc.cvn");
+    const QImage image(QString::fromStdString((dir_ / "hmc.cvn.png").string()));
+    int stageInk = 0;
+    for (int y = 0; y < 250; ++y)
+        for (int x = 0; x < 1300; ++x)
+            stageInk += image.pixel(x, y) == qRgb(25, 40, 120);
+    EXPECT_GT(stageInk, 2000);
+    ASSERT_EQ(Run({"--plot", "hmc.cvn", "hmc-again.png"}).ExitCode, 0);
+    EXPECT_EQ(ReadBytes(dir_ / "hmc-again.png"), ReadBytes(dir_ / "hmc.cvn.png"));
 }
 
 // A picture that cannot be written fails the run, which leaves its results file incomplete;
