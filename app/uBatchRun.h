@@ -16,6 +16,18 @@
 // A termination signal (SIGTERM, SIGINT, SIGHUP) stops the run like Cancel: the log still gets
 // its lines, then "Interrupted by signal SIGTERM", and the exit code is 128 + the signal.
 //
+// The signal may be named by label (uSignalLabels.h): the label is matched when the field is
+// filled, the field then holds the number chosen, "Signal#" shows "<number> (<label>)", and a
+// label that matches no signal or several is a refusal of step 2, before the annotation signal.
+// When the parameter check fails on a parameter, a last line names the signal, its rate and
+// prefiltering, and the check's messages, so that the log's last line says what does not suit
+// which signal.
+//
+// A check (TBatchMode::Check, "vantrel4 --check") runs the same Start up to step 5 and stops
+// there: a run and its check cannot disagree, in reasons or in order. It writes nothing: no
+// log, and the lock is only tried (TResultsLock's probe). It adds what a run does not stop
+// for: a recording valid only when read leniently.
+//
 // Example:
 //   TBatchWindows windows;
 //   return TBatchRun(args, windows).Run();   // 0 completed, 1 usage, 2 failed, 128+n signal
@@ -49,11 +61,28 @@ class TBatchWindows : public TNullEngineWindows {
     virtual std::string PrinterProblem() const { return "No printer available for /PRINTPIB"; }
 };
 
+// How far a batch run goes.
+enum class TBatchMode {
+    Run,    // the whole run
+    Check,  // Start up to the first deletion or write, and nothing after
+};
+
+// What a check found.
+struct TCheckOutcome {
+    std::string Status;  // "ok", "warning" (the run would start; Reason says what to know) or
+                         // "failed" (the run would not start)
+    std::string Signal;  // the signal number (as given or matched); empty when none was
+    std::string Label;   // the label of that signal, shown as UTF-8; empty when there is none
+    std::string Reason;  // failed: the last line, as the run's log would end; warning: the
+                         // warnings, "; " between them; ok: empty
+};
+
 class TBatchRun : public TCommandLineTarget {
   public:
     // args: the command-line arguments without the program name. windows: the engine's
     // windows for the run; they must outlive it.
-    TBatchRun(std::vector<std::string> args, TBatchWindows& windows);
+    TBatchRun(std::vector<std::string> args, TBatchWindows& windows,
+              TBatchMode mode = TBatchMode::Run);
     ~TBatchRun() override = default;
     TBatchRun(const TBatchRun&) = delete;
     TBatchRun& operator=(const TBatchRun&) = delete;
@@ -66,6 +95,8 @@ class TBatchRun : public TCommandLineTarget {
     void AppendLine(const std::string& line) override;
 
     const TProgressList& ProgressList() const { return FProgressList; }
+    // After Run in check mode.
+    TCheckOutcome CheckOutcome() const;
 
   private:
     std::string& Field(TCommandField field) { return FFields[static_cast<size_t>(field)]; }
@@ -77,7 +108,11 @@ class TBatchRun : public TCommandLineTarget {
     // Step 2 of Start; true when refused (the reason is then the log's last line).
     bool RefusedBeforeStart();
     void Refuse(const std::string& text, bool writeLog = true);
+    // A line that does not stop the run; a check reports it.
+    void Warn(const std::string& line);
     bool CheckParameters();
+    // The last line of a failed parameter check: what does not suit which signal.
+    std::string ParameterCause(const std::vector<std::string>& messages) const;
     void RunTheAnalysis();
     // The analysis parameters as checked, for the engine.
     TAnalysisParam CheckedParameters() const;
@@ -94,6 +129,7 @@ class TBatchRun : public TCommandLineTarget {
 
     std::vector<std::string> FArgs;
     TBatchWindows& FWindows;
+    TBatchMode FMode;
     TProgressList FProgressList;
     TEngineBinding FBinding;
     TCommandLineValues FOptions;
@@ -101,6 +137,10 @@ class TBatchRun : public TCommandLineTarget {
     std::array<std::string, 9> FFields;  // the main window's fields as texts, by TCommandField
     int32_t FSignalMaximum = 65535;      // upper limit of the signal number: the file's signals
     double FSampleFrequency = 0;         // Hz, of the selected signal; 0 until one is selected
+    std::string FSignalLabel;            // of the selected signal, trimmed; empty until selected
+    bool FSignalByLabel = false;         // the signal field was filled by label
+    std::string FSignalProblem;          // a label that matched no signal or several
+    std::vector<std::string> FWarnings;  // lines that did not stop the run
     TParameterCheck FChecked;            // the parameters as read at Start
     std::optional<TResultsLock> FLock;   // held from step 2 until the log is written
     std::chrono::system_clock::time_point FStarted = std::chrono::system_clock::now();
@@ -108,5 +148,12 @@ class TBatchRun : public TCommandLineTarget {
     bool FFinished = false;
     int FExitCode = kExitFailed;
 };
+
+// "vantrel4 --check ARGS": the batch run of args (given without "--check") in check mode, its
+// lines on standard error as a run's, then its outcome as one line on standard output: status,
+// signal, label and reason, separated by tabs (a tab inside one becomes a blank). The exit
+// code: 0 ok or warning, 2 failed, 1 after the usage text, 3 when standard output cannot be
+// written.
+int RunCheck(std::vector<std::string> args, TBatchWindows& windows);
 
 }  // namespace vantrel

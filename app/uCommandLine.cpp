@@ -254,6 +254,12 @@ bool IsSignalListRequest(const std::vector<std::string>& args) {
     return upper == "--SIGNALS" || upper == "-SIGNALS" || upper == "/SIGNALS";
 }
 
+bool IsCheckRequest(const std::vector<std::string>& args) {
+    if (args.empty()) return false;
+    const std::string upper = UpperAscii(args.front());
+    return upper == "--CHECK" || upper == "-CHECK" || upper == "/CHECK";
+}
+
 bool IsVersionRequest(const std::vector<std::string>& args) {
     if (args.empty()) return false;
     const std::string upper = UpperAscii(args.front());

@@ -92,6 +92,10 @@ bool HasBatchOption(const std::vector<std::string>& args);
 bool HasUsageOption(const std::vector<std::string>& args);
 // The first argument asks for the signal list ("--signals", "-signals" or "/SIGNALS").
 bool IsSignalListRequest(const std::vector<std::string>& args);
+// The first argument asks for a check of the batch run that the other arguments describe
+// ("--check", "-check" or "/CHECK"); it is taken out before they are read, so it takes no
+// position.
+bool IsCheckRequest(const std::vector<std::string>& args);
 // The first argument asks for the program's version ("--version", "-version" or "/VERSION").
 bool IsVersionRequest(const std::vector<std::string>& args);
 

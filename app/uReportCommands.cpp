@@ -52,13 +52,14 @@ std::string LastLogLine(const std::string& logFileName) {
 
 TSummaryRow CohortRow(const std::vector<std::string>& fields) {
     TSummaryRow row;
-    row.Input = fields[0];
-    row.Signal = fields[1];
-    row.Results = fields[2];
-    row.ExitStatus = fields[3];
-    row.WallSeconds = fields[4];
+    row.Id = fields[0];
+    row.Input = fields[1];
+    row.Signal = fields[2];
+    row.Results = fields[3];
+    row.ExitStatus = fields[4];
+    row.WallSeconds = fields[5];
     if (row.ExitStatus != "0") {
-        row.Reason = LastLogLine(fields[5]);
+        row.Reason = LastLogLine(fields[6]);
         return row;
     }
     try {
@@ -78,7 +79,7 @@ int CohortSummary(const std::string& tableName) {
         std::istringstream cells(line);
         for (std::string cell; std::getline(cells, cell, '\t');)
             fields.push_back(cell);
-        if (fields.size() < 6) continue;
+        if (fields.size() < 7) continue;
         WriteRow(std::cout, SummaryCells(CohortRow(fields)), TTableFormat::Csv);
     }
     return Written(std::cout, "standard output");
@@ -127,6 +128,7 @@ int SummaryCommand(const std::vector<std::string>& args) {
         try {
             row.Record = ReadableResultsRecord(args[i]);
             row.Input = row.Record->Input.Path;
+            row.Id = BaseNameId(row.Input);
             row.Signal = std::to_string(row.Record->Input.SignalNumber);
         } catch (const std::exception& e) {
             row.Reason = e.what();

@@ -3,7 +3,7 @@
 //                                          (CSV when OUT ends in ".csv", tab-separated else)
 //   vantrel4 --summary RESULTS...          a CSV header and one row per results file
 //   vantrel4 --summary --cohort TABLE      the cohort summary of tools/cohort-run: TABLE has a
-//                                          tab-separated line per night: input, signal,
+//                                          tab-separated line per night: id, input, signal,
 //                                          results, exit status, wall seconds, batch log
 // Each reads a results file only when it is complete and has its run record. Exit codes: 0
 // done, 2 a results file refused (the reason on standard error) or wrong usage, 3 the output

@@ -1,7 +1,10 @@
 // vantrel4: the microcontinuity analysis program, in a window or unattended.
 //
 //   vantrel4 [EDFFile SignalNr OutFile F0 B Fc Rate] [/OPTION ...]   (see "vantrel4 /?")
-//   vantrel4 --signals EDFFile     the recording's signals, to find the signal number
+//   vantrel4 --signals EDFFile [SIGNAL]  the recording's signals, to find the signal number;
+//                                  with SIGNAL (a number or labels) only the signal it names
+//   vantrel4 --check EDFFile SignalNr OutFile ...  the batch run's checks, nothing written
+//                                  (uBatchRun.h: RunCheck)
 //   vantrel4 --version             the program's name and version
 //   vantrel4 --export RESULTS [OUT]  the results decoded, one row a second (uReportCommands.h)
 //   vantrel4 --summary RESULTS...  one row of numbers per night
@@ -62,12 +65,12 @@ int OutputStatus() {
 }
 
 int SignalListCommand(const std::vector<std::string>& args) {
-    if (args.size() < 2) {
-        std::fprintf(stderr, "usage: vantrel4 --signals EDFFile\n");
+    if (args.size() < 2 || args.size() > 3) {
+        std::fprintf(stderr, "usage: vantrel4 --signals EDFFile [SIGNAL]\n");
         return kExitFailed;
     }
     std::string error;
-    if (!ListSignals(args[1], std::cout, error)) {
+    if (!ListSignals(args[1], std::cout, error, args.size() == 3 ? args[2] : std::string())) {
         std::fprintf(stderr, "vantrel4: %s\n", error.c_str());
         return kExitFailed;
     }
@@ -100,6 +103,11 @@ int main(int argc, char** argv) {
     if (IsVersionRequest(args)) return VersionCommand();
     if (IsExportRequest(args)) return ExportCommand(args);
     if (IsSummaryRequest(args)) return SummaryCommand(args);
+    if (IsCheckRequest(args)) {
+        if (DrawsHistogram(args)) return StartWindowProgram(argv);  // only it knows the printer
+        TBatchWindows windows;
+        return RunCheck(std::vector<std::string>(args.begin() + 1, args.end()), windows);
+    }
 
     const bool batch = HasBatchOption(args);
     const bool usage = HasUsageOption(args);

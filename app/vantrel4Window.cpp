@@ -1,6 +1,7 @@
 // vantrel4-window: the part of vantrel4 that needs windows: the main window, the usage box, and
-// batch runs that print or export the piB histogram. vantrel4 starts it with its own arguments
-// when they ask for one of these; it takes the same arguments and gives the same exit codes.
+// batch runs that print or export the piB histogram, and the checks of such runs. vantrel4
+// starts it with its own arguments when they ask for one of these; it takes the same arguments
+// and gives the same exit codes.
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
@@ -70,7 +71,8 @@ void CenterOnScreen(QWidget& window) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const bool batch = HasBatchOption(args);
+    const bool check = IsCheckRequest(args);  // unattended like a batch run
+    const bool batch = check || HasBatchOption(args);
     const bool usage = HasUsageOption(args);
     if (usage && (batch || !HaveDisplay())) {
         PrintUsage();  // a box only when there is a person and a display to show it on
@@ -100,6 +102,10 @@ int main(int argc, char** argv) {
         TQtDialogs().Listing(nullptr, QStringLiteral("Vantrel version 4"),
                              QString::fromStdString(UsageText()));
         return kExitUsage;
+    }
+    if (check) {
+        TQtBatchWindows windows;
+        return RunCheck(std::vector<std::string>(args.begin() + 1, args.end()), windows);
     }
     if (batch) {
         TQtBatchWindows windows;
