@@ -646,6 +646,12 @@ void TMainForm::StartButtonClick() {
         Refuse(lock.Problem(), EditOutFileName);
         return;
     }
+    try {
+        FHypnogram = NightHypnogram(InputFileText(), FOptions.Hypnogram, FOptions.EpochSeconds);
+    } catch (const std::exception& e) {
+        Refuse(e.what(), EditInFileName);  // before anything is deleted
+        return;
+    }
     if (RegularFileExists(output)) {
         if (!FOptions.OverwriteOutput &&
             !FDialogs.Question(this, tr("Confirmation"),
@@ -672,6 +678,7 @@ void TMainForm::RunTheAnalysis() {
     circumstances.Started = FStarted;
     circumstances.LP = FLP;
     circumstances.HP = FHP;
+    circumstances.Hypnogram = FHypnogram;
     const TRunOutputs outputs(circumstances);
     bool completed = false;
     try {

@@ -10,6 +10,7 @@
 
 #include <QMainWindow>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "app/uDialogs.h"
 #include "app/uQtEngineWindows.h"
 #include "app/uRunFields.h"
+#include "report/uHypnogram.h"
 
 class QLabel;
 class QLineEdit;
@@ -112,6 +114,7 @@ class TMainForm : public QMainWindow, public TCommandLineTarget {
     double FF0 = 0, FB = 0, FFc = 0, FSmootherRate = 0, FLP = 0, FHP = 0;  // read at Start
     // When the program started: the run record's start.
     std::chrono::system_clock::time_point FStarted = std::chrono::system_clock::now();
+    std::optional<THypnogram> FHypnogram;  // the night's stages, read at Start
     bool FRunning = false;
     bool FFinished = false;
     int FExitCode = kExitOk;

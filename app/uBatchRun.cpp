@@ -163,7 +163,7 @@ void TBatchRun::Start() {
         Finish(kExitFailed, true);
         return;
     }
-    if (StoppedBySignal()) return;
+    if (!ReadTheHypnogram() || StoppedBySignal()) return;
     if (FMode == TBatchMode::Check) {  // the first deletion or write comes next
         Finish(kExitOk, false);
         return;
@@ -280,6 +280,20 @@ std::string TBatchRun::ParameterCause(const std::vector<std::string>& messages) 
     return cause;
 }
 
+bool TBatchRun::ReadTheHypnogram() {
+    try {
+        FHypnogram = NightHypnogram(Trim(Field(TCommandField::InputFile)), FOptions.Hypnogram,
+                                    FOptions.EpochSeconds);
+    } catch (const std::exception& e) {
+        Refuse(e.what());  // before anything is deleted or written
+        return false;
+    }
+    if (FHypnogram)
+        AppendLine("Sleep stages from " + FHypnogram->Path + " (" + FormatName(FHypnogram->Format) +
+                   ", " + std::to_string(FHypnogram->Spans.size()) + " stage spans)");
+    return true;
+}
+
 TAnalysisParam TBatchRun::CheckedParameters() const {
     TAnalysisParam AP;
     AP.InputFileName = FFields[static_cast<size_t>(TCommandField::InputFile)];
@@ -300,6 +314,7 @@ TRunCircumstances TBatchRun::Circumstances() const {
     circumstances.Started = FStarted;
     circumstances.LP = FChecked.LP;
     circumstances.HP = FChecked.HP;
+    circumstances.Hypnogram = FHypnogram;
     return circumstances;
 }
 

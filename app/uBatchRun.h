@@ -7,18 +7,19 @@
 // are appended to the batch log at the end. Start goes in this order, so that nothing is
 // deleted or written before the run is sure to start:
 //   1. the lines "Analysing file", "Signal#" and "Output file";
-//   2. the refusals: a results name that cannot be a file, colliding files, an annotation
-//      signal, the lock of the results file (another run writes it), no printer for /PRINTPIB;
+//   2. the refusals: a results name that cannot be a file, colliding files, a signal label
+//      that matches no signal or several, an annotation signal, an EDF+D recording with gaps,
+//      the lock of the results file (another run writes it), no printer for /PRINTPIB;
 //   3. an existing results file without /OVERWRITE: "Output file already exists!";
-//   4. the parameter check ("Analysis parameters error" after its message);
+//   4. the parameter check ("Analysis parameters error" after its message), then the
+//      hypnogram (/HYPNOGRAM:, or the input's own stage annotations): it must read and overlap;
 //   5. /OVERWRITE deletes the earlier results and the files beside them (not the log);
 //   6. the run.
 // A termination signal (SIGTERM, SIGINT, SIGHUP) stops the run like Cancel: the log still gets
 // its lines, then "Interrupted by signal SIGTERM", and the exit code is 128 + the signal.
 //
 // The signal may be named by label (uSignalLabels.h): the label is matched when the field is
-// filled, the field then holds the number chosen, "Signal#" shows "<number> (<label>)", and a
-// label that matches no signal or several is a refusal of step 2, before the annotation signal.
+// filled, the field then holds the number chosen and "Signal#" shows "<number> (<label>)".
 // When the parameter check fails on a parameter, a last line names the signal, its rate and
 // prefiltering, and the check's messages, so that the log's last line says what does not suit
 // which signal.
@@ -113,6 +114,9 @@ class TBatchRun : public TCommandLineTarget {
     bool CheckParameters();
     // The last line of a failed parameter check: what does not suit which signal.
     std::string ParameterCause(const std::vector<std::string>& messages) const;
+    // The night's hypnogram (/HYPNOGRAM:, or the input's own stage annotations); refused with
+    // the file, the line and the reason when it cannot be used. False when refused.
+    bool ReadTheHypnogram();
     void RunTheAnalysis();
     // The analysis parameters as checked, for the engine.
     TAnalysisParam CheckedParameters() const;
@@ -134,15 +138,16 @@ class TBatchRun : public TCommandLineTarget {
     TEngineBinding FBinding;
     TCommandLineValues FOptions;
 
-    std::array<std::string, 9> FFields;  // the main window's fields as texts, by TCommandField
-    int32_t FSignalMaximum = 65535;      // upper limit of the signal number: the file's signals
-    double FSampleFrequency = 0;         // Hz, of the selected signal; 0 until one is selected
-    std::string FSignalLabel;            // of the selected signal, trimmed; empty until selected
-    bool FSignalByLabel = false;         // the signal field was filled by label
-    std::string FSignalProblem;          // a label that matched no signal or several
-    std::vector<std::string> FWarnings;  // lines that did not stop the run
-    TParameterCheck FChecked;            // the parameters as read at Start
-    std::optional<TResultsLock> FLock;   // held from step 2 until the log is written
+    std::array<std::string, 9> FFields;    // the main window's fields as texts, by TCommandField
+    int32_t FSignalMaximum = 65535;        // upper limit of the signal number: the file's signals
+    double FSampleFrequency = 0;           // Hz, of the selected signal; 0 until one is selected
+    std::string FSignalLabel;              // of the selected signal, trimmed; empty until selected
+    bool FSignalByLabel = false;           // the signal field was filled by label
+    std::string FSignalProblem;            // a label that matched no signal or several
+    std::vector<std::string> FWarnings;    // lines that did not stop the run
+    TParameterCheck FChecked;              // the parameters as read at Start
+    std::optional<TResultsLock> FLock;     // held from step 2 until the log is written
+    std::optional<THypnogram> FHypnogram;  // the night's stages, when known
     std::chrono::system_clock::time_point FStarted = std::chrono::system_clock::now();
 
     bool FFinished = false;

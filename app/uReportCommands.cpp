@@ -5,14 +5,19 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <functional>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "app/uCommandLine.h"
+#include "report/uHypnogram.h"
+#include "report/uIsoTime.h"
 #include "report/uResultsReader.h"
 #include "report/uSecondsTable.h"
 #include "report/uSummary.h"
 #include "report/uTableText.h"
+#include "support/udStr.h"
 
 namespace vantrel {
 
@@ -95,21 +100,66 @@ bool IsSummaryRequest(const std::vector<std::string>& args) {
     return IsCommand(args, "SUMMARY");
 }
 
+namespace {
+
+// The arguments of --export: the results file, the table file, the hypnogram options.
+struct TExportArguments {
+    std::vector<std::string> Files;  // RESULTS [OUT]
+    std::string Hypnogram;           // /HYPNOGRAM:FILE or --hypnogram=FILE, as typed
+    double EpochSeconds = 30;        // /EPOCH=s
+};
+
+TExportArguments ReadExportArguments(const std::vector<std::string>& args) {
+    TExportArguments a;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::optional<std::string> option = OptionForm(args[i]);
+        if (!option) {
+            a.Files.push_back(args[i]);
+        } else if (option->rfind("/HYPNOGRAM", 0) == 0) {
+            a.Hypnogram = args[i].substr(args[i].find_first_of(":=") + 1);
+        } else if (option->rfind("/EPOCH=", 0) == 0) {
+            double seconds = 0;
+            if (TryStrToFloatGuess(option->substr(7), true, seconds) && seconds > 0)
+                a.EpochSeconds = seconds;
+        }
+    }
+    return a;
+}
+
+// The stage of each second: from the hypnogram named, else from the one the run used.
+std::function<std::string(int64_t)> StageColumn(const TRunRecord& record, const TExportArguments& a,
+                                                std::vector<TSleepStage>& stages) {
+    std::string file = a.Hypnogram;
+    if (file.empty() && record.Hypnogram) file = record.Hypnogram->Path;
+    if (file.empty()) return {};
+    const std::optional<TClockTime> start = ParseIsoText(record.Input.RecordingStart);
+    if (!start)
+        throw EHypnogramError("The run record has no recording start to place the hypnogram on");
+    stages =
+        StageSeconds(ReadHypnogram(file, a.EpochSeconds), *start, record.Results.Seconds).Seconds;
+    return [&stages](int64_t t) { return StageName(stages[static_cast<size_t>(t)]); };
+}
+
+}  // namespace
+
 int ExportCommand(const std::vector<std::string>& args) {
-    if (args.size() < 2 || args.size() > 3)
-        return Refused("usage: vantrel4 --export RESULTS [OUT]");
-    const std::string& results = args[1];
+    const TExportArguments a = ReadExportArguments(args);
+    if (a.Files.empty() || a.Files.size() > 2)
+        return Refused("usage: vantrel4 --export RESULTS [OUT] [/HYPNOGRAM:FILE] [/EPOCH=s]");
+    const std::string& results = a.Files[0];
     try {
         const TRunRecord record = ReadableResultsRecord(results);
+        std::vector<TSleepStage> stages;
+        const auto stageOf = StageColumn(record, a, stages);
         TResultsReader reader(results);
-        if (args.size() == 2) {
-            WriteSecondsTable(record, reader, std::cout, TTableFormat::Tab);
+        if (a.Files.size() == 1) {
+            WriteSecondsTable(record, reader, std::cout, TTableFormat::Tab, stageOf);
             return Written(std::cout, "standard output");
         }
-        const std::string& outName = args[2];
+        const std::string& outName = a.Files[1];
         std::ofstream out(outName, std::ios::binary | std::ios::trunc);
         if (!out) return Refused("cannot create " + outName + ": " + std::strerror(errno));
-        WriteSecondsTable(record, reader, out, TableFormatOf(outName));
+        WriteSecondsTable(record, reader, out, TableFormatOf(outName), stageOf);
         return Written(out, outName);
     } catch (const std::exception& e) {
         return Refused(e.what());

@@ -1,6 +1,9 @@
 // The commands that read results files instead of making them; no window, no Qt:
-//   vantrel4 --export RESULTS [OUT]        the per-second table, to OUT or standard output
-//                                          (CSV when OUT ends in ".csv", tab-separated else)
+//   vantrel4 --export RESULTS [OUT] [/HYPNOGRAM:FILE] [/EPOCH=s]
+//                                          the per-second table, to OUT or standard output
+//                                          (CSV when OUT ends in ".csv", tab-separated else);
+//                                          with a "stage" column from the hypnogram named, else
+//                                          from the one the run used
 //   vantrel4 --summary RESULTS...          a CSV header and one row per results file
 //   vantrel4 --summary --cohort TABLE      the cohort summary of tools/cohort-run: TABLE has a
 //                                          tab-separated line per night: id, input, signal,

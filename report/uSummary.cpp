@@ -26,8 +26,43 @@ std::vector<std::string> SummaryHeader() {
             "mc_median",
             "mc_events_per_hour",
             "mc_jump_runs_per_hour",
-            "version"};
+            "version",
+            "minutes_W",
+            "minutes_N1",
+            "minutes_N2",
+            "minutes_N3",
+            "minutes_REM",
+            "minutes_unscored",
+            "mc_mean_NREM",
+            "mc_mean_N2",
+            "mc_mean_N3",
+            "mc_mean_REM",
+            "mc_events_per_hour_NREM",
+            "mc_events_per_hour_N2",
+            "mc_events_per_hour_N3",
+            "mc_events_per_hour_REM"};
 }
+
+namespace {
+
+// The stage columns: minutes of each stage, then MC means and event rates of the groups that
+// researchers compare. Empty cells for a night without a hypnogram.
+void AppendStageCells(std::vector<std::string>& cells, const TRunRecord& record) {
+    constexpr int kMinuteStages = 6;           // W .. unscored
+    constexpr int kCompared[] = {6, 2, 3, 4};  // NREM, N2, N3, REM in kStageGroupNames
+    if (!record.Hypnogram || record.Stages.size() < kStageGroupCount) {
+        cells.resize(cells.size() + kMinuteStages + 2 * std::size(kCompared));
+        return;
+    }
+    for (int g = 0; g < kMinuteStages; ++g)
+        cells.push_back(Cell(record.Stages[g].Seconds / 60.0));
+    for (const int g : kCompared)
+        cells.push_back(Cell(record.Stages[g].MCMean));
+    for (const int g : kCompared)
+        cells.push_back(Cell(record.Stages[g].MCEventsPerHour));
+}
+
+}  // namespace
 
 std::vector<std::string> SummaryCells(const TSummaryRow& row) {
     std::vector<std::string> cells = {row.Id, row.Input, row.Signal, row.Results, row.ExitStatus};
@@ -44,6 +79,7 @@ std::vector<std::string> SummaryCells(const TSummaryRow& row) {
                   row.Reason, std::to_string(night.CleanSeconds), Cell(night.ArtifactFraction),
                   Cell(night.MCMean), Cell(night.MCMedian), Cell(night.MCEventsPerHour),
                   Cell(night.MCJumpRunsPerHour), r.ProgramVersion});
+    AppendStageCells(cells, r);
     return cells;
 }
 

@@ -6,7 +6,11 @@
 // pib (full precision),
 // seconds_analysed (the record's seconds), wall_seconds, label, reason (why a night failed,
 // empty otherwise), clean_seconds, artifact_fraction, mc_mean, mc_median, mc_events_per_hour,
-// mc_jump_runs_per_hour, version.
+// mc_jump_runs_per_hour, version; then, for nights with a hypnogram (empty otherwise),
+// minutes_W, minutes_N1, minutes_N2, minutes_N3, minutes_REM, minutes_unscored (every second of
+// the stage, artifact or not), mc_mean_NREM, mc_mean_N2, mc_mean_N3, mc_mean_REM,
+// mc_events_per_hour_NREM, mc_events_per_hour_N2, mc_events_per_hour_N3,
+// mc_events_per_hour_REM.
 #pragma once
 
 #include <optional>

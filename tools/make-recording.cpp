@@ -37,6 +37,9 @@ constexpr const char* kHelp =
     "  --digital=LO:HI  digital range (default -32768:32767)\n"
     "  --physical=LO:HI physical range in uV (default -250:250)\n"
     "  --seed=N         seed of the random generator (default 1)\n"
+    "  --start=\"dd.mm.yy hh.mm.ss\"\n"
+    "                   start date and time (default \"01.01.26 23.00.00\"), to line a\n"
+    "                   recording up with a hypnogram\n"
     "  --help           this text\n"
     "\n"
     "Exit status: 0 written, 1 wrong arguments, 2 the file could not be written.\n";
@@ -49,6 +52,8 @@ struct TOptions {
     int DigitalMin = -32768, DigitalMax = 32767;
     double PhysicalMin = -250, PhysicalMax = 250;
     uint64_t Seed = 1;
+    std::string StartDate = "01.01.26", StartClock = "23.00.00";
+    bool StartGiven = false;
     std::string FileName;
 };
 
@@ -67,6 +72,22 @@ bool ReadDuration(std::string text, double& seconds) {
     if (!ReadNumber(text, seconds)) return false;
     seconds *= unit;
     return seconds > 0;
+}
+
+// "dd.mm.yy" or "hh.mm.ss": three two-digit numbers separated by dots.
+bool IsHeaderDateOrClock(const std::string& text) {
+    if (text.size() != 8 || text[2] != '.' || text[5] != '.') return false;
+    for (const size_t i : {0, 1, 3, 4, 6, 7})
+        if (text[i] < '0' || text[i] > '9') return false;
+    return true;
+}
+
+bool ReadStart(const std::string& text, std::string& date, std::string& clock) {
+    const size_t blank = text.find(' ');
+    if (blank == std::string::npos) return false;
+    date = text.substr(0, blank);
+    clock = Trim(text.substr(blank + 1));
+    return IsHeaderDateOrClock(date) && IsHeaderDateOrClock(clock);
 }
 
 bool ReadRange(const std::string& text, double& low, double& high) {
@@ -108,6 +129,10 @@ std::string ParseArguments(int argc, char** argv, TOptions& o) {
         } else if (name == "--physical") {
             if (!ReadRange(value, o.PhysicalMin, o.PhysicalMax))
                 return "the physical range must be LO:HI with LO < HI";
+        } else if (name == "--start") {
+            if (!ReadStart(value, o.StartDate, o.StartClock))
+                return "the start must read \"dd.mm.yy hh.mm.ss\", not \"" + value + "\"";
+            o.StartGiven = true;
         } else if (name == "--seed") {
             if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos)
                 return "the seed must be a whole number";
@@ -301,9 +326,10 @@ void WriteRecording(const TOptions& o) {
     file.CreateNew(o.Signals, true);
     TCustomEDFFileInfo& info = file.FileInfo();
     info.SetPatient("X X X Synthetic_sleeper");
-    info.SetRecording("Startdate 01-JAN-2026 X X make-recording seed " + std::to_string(o.Seed));
-    info.SetStartDateText("01.01.26");
-    info.SetStartClockText("23.00.00");
+    info.SetRecording(std::string(o.StartGiven ? "Startdate X" : "Startdate 01-JAN-2026") +
+                      " X X make-recording seed " + std::to_string(o.Seed));
+    info.SetStartDateText(o.StartDate);
+    info.SetStartClockText(o.StartClock);
     info.SetRecordDuration(o.Record);
     for (int k = 0; k < o.Signals; ++k) {
         TCustomEDFSignalInfo& s = file.Signal(k);

@@ -43,7 +43,8 @@ struct BatchOptions {
     std::filesystem::path WatchedFile;
     int KillAtOpen = 0;
     int KillAfterWrites = 0;
-    int KillSignal = SIGKILL;  // sent at the kill point
+    int KillSignal = SIGKILL;      // sent at the kill point
+    std::filesystem::path Stdout;  // where standard output goes (default: nowhere)
 };
 
 inline std::filesystem::path Vantrel4() {
@@ -77,7 +78,10 @@ namespace detail {
     dup2(errFd, STDERR_FILENO);
     const int null = open("/dev/null", O_RDWR);
     dup2(null, STDIN_FILENO);
-    dup2(null, STDOUT_FILENO);
+    const int out = options.Stdout.empty()
+                        ? null
+                        : open(options.Stdout.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(out, STDOUT_FILENO);
     if (!options.WorkDir.empty() && chdir(options.WorkDir.c_str()) != 0) _exit(126);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (options.FileSizeLimit > 0) {

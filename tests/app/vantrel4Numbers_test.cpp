@@ -151,5 +151,47 @@ TEST_F(Vantrel4Numbers, ExportAndSummaryRefuseWhatTheyCannotRead) {
     }
 }
 
+// Stages choose the seconds of the statistics, nothing else: the results file is byte for byte
+// the same with a hypnogram, the record and the summary gain the stages, and a hypnogram that
+// cannot be used refuses the run before anything is touched.
+TEST_F(Vantrel4Numbers, AHypnogramAddsStagesAndChangesNoResult) {
+    WriteBytes(dir_ / "night.tsv",
+               "onset\tduration\tstage\n0\t600\tW\n600\t1800\tN2\n2400\t600\tR\n");
+    ASSERT_EQ(Run(Args("staged.cvn", {"/HYPNOGRAM:night.tsv"})).ExitCode, 0);
+    EXPECT_TRUE(ReadBytes(dir_ / "staged.cvn") == ReadBytes(dir_ / "night.cvn"));
+    const vantrel::TRunRecord record = vantrel::ReadRunRecord((dir_ / "staged.cvn.json").string());
+    ASSERT_TRUE(record.Hypnogram);
+    EXPECT_EQ(record.Hypnogram->Format, "tsv");
+    EXPECT_EQ(record.Hypnogram->SecondsScored, 3000);
+    ASSERT_EQ(record.Stages.size(), 8u);
+    EXPECT_EQ(record.Stages[2].Seconds, 1800);          // N2
+    EXPECT_EQ(record.Stages[6].Seconds, 1800);          // NREM
+    EXPECT_EQ(record.Stages[7].Seconds, 2400);          // sleep
+    EXPECT_EQ(record.Stages[5].Seconds, 599);           // unscored: the last 599 seconds
+    EXPECT_FALSE(record.Stages[3].MCMean.has_value());  // no N3 this night
+
+    BatchOptions toFile;
+    toFile.WorkDir = dir_;
+    toFile.Stdout = dir_ / "summary.csv";
+    ASSERT_EQ(RunBatch({"--summary", "staged.cvn", "night.cvn"}, toFile).ExitCode, 0);
+    const std::vector<std::string> rows = Lines(ReadBytes(dir_ / "summary.csv"));
+    ASSERT_EQ(rows.size(), 3u);
+    const std::vector<std::string> header = Split(rows[0], ','), staged = Split(rows[1], ',');
+    ASSERT_EQ(header.size(), 30u);
+    EXPECT_EQ(header[18], "minutes_N2");
+    EXPECT_EQ(staged[18], "30");
+    EXPECT_EQ(staged[20], "10");                           // minutes_REM
+    EXPECT_TRUE(rows[2].ends_with(std::string(14, ','))) << rows[2];  // no stages: empty
+
+    const std::string before = ReadBytes(dir_ / "staged.cvn");
+    WriteBytes(dir_ / "bad.txt", "W\nN2\nsleepy\n");
+    const BatchRun refused = Run(Args("staged.cvn", {"/OVERWRITE", "--hypnogram=bad.txt"}));
+    EXPECT_EQ(refused.ExitCode, 2);
+    EXPECT_EQ(Lines(refused.Stderr).back(),
+              "The hypnogram bad.txt, line 3: \"sleepy\" is no sleep stage name");
+    EXPECT_EQ(ReadBytes(dir_ / "staged.cvn"), before);
+    EXPECT_TRUE(fs::exists(dir_ / "staged.cvn.json"));
+}
+
 }  // namespace
 }  // namespace vantrel_test

@@ -23,7 +23,8 @@ printf '# LIST line 1: a comment, line 2 empty\n\n' >list.tsv
 printf 'night 1.edf\t1\tslow-wave\n' >>list.tsv
 printf 'night 2.edf\t2\t1\t1.5\t1.8\t0.02\t70\t0.3\n' >>list.tsv
 printf 'broken.edf\t1\tslow-wave\n' >>list.tsv
-printf 'night 3.edf\t1\tslow-wave\t35\t0.5\n' >>list.tsv
+printf 'night 3.edf\t1\tslow-wave\t35\t0.5\thypnogram=night3.txt\n' >>list.tsv
+printf 'W\nW\nW\nW\nW\nW\nW\nW\nW\nW\nW\nW\nW\nW\nW\nW\nW\nW\nW\nW\n' >night3.txt
 
 "$cohort_run" -j 2 list.tsv out 2>run.err
 status=$?
@@ -31,7 +32,10 @@ check "exit 1 when one analysis failed" '[ "$status" -eq 1 ]'
 check "says how many failed" 'grep -q "3 of 4 analyses succeeded, 1 failed" run.err'
 expected=$'input,signal,results,exit_status,pib,seconds_analysed,wall_seconds,label,reason,'
 expected+=$'clean_seconds,artifact_fraction,mc_mean,mc_median,mc_events_per_hour,'
-expected+=$'mc_jump_runs_per_hour,version'
+expected+=$'mc_jump_runs_per_hour,version,minutes_W,minutes_N1,minutes_N2,minutes_N3,'
+expected+=$'minutes_REM,minutes_unscored,mc_mean_NREM,mc_mean_N2,mc_mean_N3,mc_mean_REM,'
+expected+=$'mc_events_per_hour_NREM,mc_events_per_hour_N2,mc_events_per_hour_N3,'
+expected+=$'mc_events_per_hour_REM'
 check "summary header, CR LF" '[ "$(head -1 out/summary.csv)" = "$expected"$'"'"'\r'"'"' ]'
 rows="$(tr -d '\r' <out/summary.csv | tail -n +2)"
 check "one row per recording, in LIST order" \
@@ -41,7 +45,9 @@ check "names from the LIST line, recording and signal" \
 # The record's seconds: a 10-minute night at 25.6 Hz closes 599 whole seconds, never the 1800
 # of its padded last record.
 check "successes: exit 0, piB, seconds, wall time, label, numbers, version" \
-    '[ "$(grep -c -E "^night [0-9].edf,[12],[^,]+,0,[0-9.e+-]+,599,[0-9.e+-]+,EEG [^,]+,,[0-9]+,[0-9.e-]+,[0-9.e-]+,[0-9.e-]+,[0-9.e-]*,[0-9.e-]*,0\.1[^,]*$" <<<"$rows")" -eq 3 ]'
+    '[ "$(grep -c -E "^night [0-9].edf,[12],[^,]+,0,[0-9.e+-]+,599,[0-9.e+-]+,EEG [^,]+,,[0-9]+,[0-9.e-]+,[0-9.e-]+,[0-9.e-]+,[0-9.e-]*,[0-9.e-]*,0\.1[^,]*(,{14}|,[0-9.]+,0,0,0,0,0,{8})$" <<<"$rows")" -eq 3 ]'
+check "a hypnogram= column gives the night its stage columns" \
+    'grep -q -E "^night 3.edf,.*,9\.98[0-9]*,0,0,0,0,0,{8}$" <<<"$rows"'
 check "the bad recording failed without numbers, with its reason (its log's last line)" \
     'grep -E "^broken.edf,1,[^,]+,2,,,[0-9.]+,,\"The file" <<<"$rows" |
      grep -q -F "has the version \"\"no recor\"\"; an EDF file has \"\"0\"\"\",,,,,,,"'
