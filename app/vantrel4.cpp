@@ -4,7 +4,7 @@
 //   vantrel4 --signals EDFFile [SIGNAL]  the recording's signals, to find the signal number;
 //                                  with SIGNAL (a number or labels) only the signal it names
 //   vantrel4 --check EDFFile SignalNr OutFile ...  the batch run's checks, nothing written
-//                                  (uBatchRun.h: RunCheck)
+//                                  (uBatchRun.h: RunCheck); --check may stand anywhere
 //   vantrel4 --version             the program's name and version
 //   vantrel4 --export RESULTS [OUT]  the results decoded, one row a second (uReportCommands.h)
 //   vantrel4 --summary RESULTS...  one row of numbers per night
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     if (IsCheckRequest(args)) {
         if (DrawsHistogram(args)) return StartWindowProgram(argv);  // only it knows the printer
         TBatchWindows windows;
-        return RunCheck(std::vector<std::string>(args.begin() + 1, args.end()), windows);
+        return RunCheck(WithoutCheckRequest(args), windows);
     }
 
     const bool batch = HasBatchOption(args);

@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     }
     if (check) {
         TQtBatchWindows windows;
-        return RunCheck(std::vector<std::string>(args.begin() + 1, args.end()), windows);
+        return RunCheck(WithoutCheckRequest(args), windows);
     }
     if (batch) {
         TQtBatchWindows windows;

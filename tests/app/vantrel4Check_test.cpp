@@ -71,9 +71,10 @@ class Vantrel4Check : public ::testing::Test {
         if (!out.empty()) options.Stdout = dir_ / out;
         return RunBatch(args, options);
     }
-    // `vantrel4 --check ARGS`: its exit code and its one line on standard output.
+    // `vantrel4 ARGS --check` (cohort-run puts it first; anywhere takes it out): its exit code
+    // and its one line on standard output.
     static std::pair<int, std::string> Check(std::vector<std::string> args) {
-        args.insert(args.begin(), "--check");
+        args.push_back("--check");
         const BatchRun run = Run(args, "verdict.txt");
         const std::string verdict = ReadBytes(File("verdict.txt"));
         fs::remove(dir_ / "verdict.txt");
