@@ -386,12 +386,10 @@ int RunCheck(std::vector<std::string> args, TBatchWindows& windows) {
     std::string line;
     for (const std::string* cell :
          {&outcome.Status, &outcome.Signal, &outcome.Label, &outcome.Reason}) {
-        std::string text = *cell;
-        for (char& c : text)
-            if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-        line += (line.empty() ? "" : "\t") + text;
+        for (const char c : *cell)
+            line += c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+        line += cell == &outcome.Reason ? '\n' : '\t';
     }
-    line += '\n';
     if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() ||
         std::fflush(stdout) != 0) {
         std::fprintf(stderr, "vantrel4: cannot write standard output: %s\n", std::strerror(errno));
