@@ -34,6 +34,7 @@
 #include "app/uSpinField.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFTools.h"
+#include "edf/uSignalLabels.h"
 #include "support/uExceptions.h"
 #include "support/uVersion.h"
 #include "support/udStr.h"
@@ -61,14 +62,6 @@ std::string FromQ(const QString& text) {
 // A header text as it can be shown: UTF-8 when its bytes are, Latin-1 otherwise.
 QString HeaderQ(const std::string& text) {
     return QString::fromUtf8(HeaderTextForDisplay(text));
-}
-
-// Digits after an optional sign: a whole number, whether or not it fits an integer.
-bool IsWholeNumberText(const std::string& text) {
-    const std::string trimmed = Trim(text);
-    const std::size_t first = !trimmed.empty() && (trimmed[0] == '-' || trimmed[0] == '+');
-    return trimmed.size() > first &&
-           trimmed.find_first_not_of("0123456789", first) == std::string::npos;
 }
 
 void SetHint(QWidget* widget, const char* hint) {
@@ -382,10 +375,14 @@ void TMainForm::SetField(TCommandField field, const std::string& text) {
             setSilently(EditInFileName);
             EditInFileNameChange();
             break;
-        case TCommandField::SignalNumber:
-            EditSignalNr->SetTextSilently(value);
+        case TCommandField::SignalNumber: {
+            // The field holds a number: a label is matched here, once the recording is known.
+            const TSignalText signal = ResolveSignalText(InputFileText(), text);
+            if (!signal.Problem.empty()) throw Exception(signal.Problem);
+            EditSignalNr->SetTextSilently(ToQ(signal.Number));
             EditSignalNrChange();
             break;
+        }
         case TCommandField::OutputFile:
             setSilently(EditOutFileName);
             EditOutFileNameExit();
@@ -483,7 +480,7 @@ void TMainForm::EditSignalNrChange() {
     }
     // A number too large for an integer is out of range like 13 of 12 signals; only a text that
     // is no number at all is a conversion error.
-    const bool tooLarge = !IsInt32Text(text) && IsWholeNumberText(text);
+    const bool tooLarge = !IsInt32Text(text) && IsSignalNumberText(text);
     if (!IsInt32Text(text) && !tooLarge)
         throw EConvertError("'" + text + "' is not a valid integer value");
     try {

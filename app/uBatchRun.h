@@ -7,8 +7,9 @@
 // are appended to the batch log at the end. Start goes in this order, so that nothing is
 // deleted or written before the run is sure to start:
 //   1. the lines "Analysing file", "Signal#" and "Output file";
-//   2. the refusals: a results name that cannot be a file, colliding files, an annotation
-//      signal, the lock of the results file (another run writes it), no printer for /PRINTPIB;
+//   2. the refusals: a results name that cannot be a file, colliding files, a signal label
+//      that matches no signal or several, an annotation signal, an EDF+D recording with gaps,
+//      the lock of the results file (another run writes it), no printer for /PRINTPIB;
 //   3. an existing results file without /OVERWRITE: "Output file already exists!";
 //   4. the parameter check ("Analysis parameters error" after its message), then the
 //      hypnogram (/HYPNOGRAM:, or the input's own stage annotations): it must read and overlap;
@@ -16,6 +17,17 @@
 //   6. the run.
 // A termination signal (SIGTERM, SIGINT, SIGHUP) stops the run like Cancel: the log still gets
 // its lines, then "Interrupted by signal SIGTERM", and the exit code is 128 + the signal.
+//
+// The signal may be named by label (uSignalLabels.h): the label is matched when the field is
+// filled, the field then holds the number chosen and "Signal#" shows "<number> (<label>)".
+// When the parameter check fails on a parameter, a last line names the signal, its rate and
+// prefiltering, and the check's messages, so that the log's last line says what does not suit
+// which signal.
+//
+// A check (TBatchMode::Check, "vantrel4 --check") runs the same Start up to step 5 and stops
+// there: a run and its check cannot disagree, in reasons or in order. It writes nothing: no
+// log, and the lock is only tried (TResultsLock's probe). It adds what a run does not stop
+// for: a recording valid only when read leniently.
 //
 // Example:
 //   TBatchWindows windows;
@@ -57,11 +69,28 @@ class TBatchWindows : public TNullEngineWindows {
                               const std::optional<THypnogram>& hypnogram);
 };
 
+// How far a batch run goes.
+enum class TBatchMode {
+    Run,    // the whole run
+    Check,  // Start up to the first deletion or write, and nothing after
+};
+
+// What a check found.
+struct TCheckOutcome {
+    std::string Status;  // "ok", "warning" (the run would start; Reason says what to know) or
+                         // "failed" (the run would not start)
+    std::string Signal;  // the signal number (as given or matched); empty when none was
+    std::string Label;   // the label of that signal, shown as UTF-8; empty when there is none
+    std::string Reason;  // failed: the last line, as the run's log would end; warning: the
+                         // warnings, "; " between them; ok: empty
+};
+
 class TBatchRun : public TCommandLineTarget {
   public:
     // args: the command-line arguments without the program name. windows: the engine's
     // windows for the run; they must outlive it.
-    TBatchRun(std::vector<std::string> args, TBatchWindows& windows);
+    TBatchRun(std::vector<std::string> args, TBatchWindows& windows,
+              TBatchMode mode = TBatchMode::Run);
     ~TBatchRun() override = default;
     TBatchRun(const TBatchRun&) = delete;
     TBatchRun& operator=(const TBatchRun&) = delete;
@@ -74,6 +103,8 @@ class TBatchRun : public TCommandLineTarget {
     void AppendLine(const std::string& line) override;
 
     const TProgressList& ProgressList() const { return FProgressList; }
+    // After Run in check mode.
+    TCheckOutcome CheckOutcome() const;
 
   private:
     std::string& Field(TCommandField field) { return FFields[static_cast<size_t>(field)]; }
@@ -85,7 +116,11 @@ class TBatchRun : public TCommandLineTarget {
     // Step 2 of Start; true when refused (the reason is then the log's last line).
     bool RefusedBeforeStart();
     void Refuse(const std::string& text, bool writeLog = true);
+    // A line that does not stop the run; a check reports it.
+    void Warn(const std::string& line);
     bool CheckParameters();
+    // The last line of a failed parameter check: what does not suit which signal.
+    std::string ParameterCause(const std::vector<std::string>& messages) const;
     // The night's hypnogram (/HYPNOGRAM:, or the input's own stage annotations); refused with
     // the file, the line and the reason when it cannot be used. False when refused.
     bool ReadTheHypnogram();
@@ -105,6 +140,7 @@ class TBatchRun : public TCommandLineTarget {
 
     std::vector<std::string> FArgs;
     TBatchWindows& FWindows;
+    TBatchMode FMode;
     TProgressList FProgressList;
     TEngineBinding FBinding;
     TCommandLineValues FOptions;
@@ -112,6 +148,10 @@ class TBatchRun : public TCommandLineTarget {
     std::array<std::string, 9> FFields;    // the main window's fields as texts, by TCommandField
     int32_t FSignalMaximum = 65535;        // upper limit of the signal number: the file's signals
     double FSampleFrequency = 0;           // Hz, of the selected signal; 0 until one is selected
+    std::string FSignalLabel;              // of the selected signal, trimmed; empty until selected
+    bool FSignalByLabel = false;           // the signal field was filled by label
+    std::string FSignalProblem;            // a label that matched no signal or several
+    std::vector<std::string> FWarnings;    // lines that did not stop the run
     TParameterCheck FChecked;              // the parameters as read at Start
     std::optional<TResultsLock> FLock;     // held from step 2 until the log is written
     std::optional<THypnogram> FHypnogram;  // the night's stages, when known
@@ -120,5 +160,12 @@ class TBatchRun : public TCommandLineTarget {
     bool FFinished = false;
     int FExitCode = kExitFailed;
 };
+
+// "vantrel4 --check ARGS": the batch run of args (given without "--check") in check mode, its
+// lines on standard error as a run's, then its outcome as one line on standard output: status,
+// signal, label and reason, separated by tabs (a tab inside one becomes a blank). The exit
+// code: 0 ok or warning, 2 failed, 1 after the usage text, 3 when standard output cannot be
+// written.
+int RunCheck(std::vector<std::string> args, TBatchWindows& windows);
 
 }  // namespace vantrel

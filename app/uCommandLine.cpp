@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <system_error>
 
@@ -252,6 +253,26 @@ bool IsSignalListRequest(const std::vector<std::string>& args) {
     if (args.empty()) return false;
     const std::string upper = UpperAscii(args.front());
     return upper == "--SIGNALS" || upper == "-SIGNALS" || upper == "/SIGNALS";
+}
+
+namespace {
+
+bool IsCheckArgument(const std::string& arg) {
+    const std::string upper = UpperAscii(arg);
+    return upper == "--CHECK" || upper == "-CHECK" || upper == "/CHECK";
+}
+
+}  // namespace
+
+bool IsCheckRequest(const std::vector<std::string>& args) {
+    return std::any_of(args.begin(), args.end(), IsCheckArgument);
+}
+
+std::vector<std::string> WithoutCheckRequest(const std::vector<std::string>& args) {
+    std::vector<std::string> rest;
+    std::copy_if(args.begin(), args.end(), std::back_inserter(rest),
+                 [](const std::string& arg) { return !IsCheckArgument(arg); });
+    return rest;
 }
 
 bool IsVersionRequest(const std::vector<std::string>& args) {

@@ -92,6 +92,12 @@ bool HasBatchOption(const std::vector<std::string>& args);
 bool HasUsageOption(const std::vector<std::string>& args);
 // The first argument asks for the signal list ("--signals", "-signals" or "/SIGNALS").
 bool IsSignalListRequest(const std::vector<std::string>& args);
+// An argument asks for a check of the batch run that the others describe ("--check", "-check"
+// or "/CHECK", in any letter case). It may stand anywhere, so that a check typed at the end never
+// becomes a run; WithoutCheckRequest takes it out before the others are read, so it takes no
+// position.
+bool IsCheckRequest(const std::vector<std::string>& args);
+std::vector<std::string> WithoutCheckRequest(const std::vector<std::string>& args);
 // The first argument asks for the program's version ("--version", "-version" or "/VERSION").
 bool IsVersionRequest(const std::vector<std::string>& args);
 

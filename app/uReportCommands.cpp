@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -59,13 +58,14 @@ std::string LastLogLine(const std::string& logFileName) {
 
 TSummaryRow CohortRow(const std::vector<std::string>& fields) {
     TSummaryRow row;
-    row.Input = fields[0];
-    row.Signal = fields[1];
-    row.Results = fields[2];
-    row.ExitStatus = fields[3];
-    row.WallSeconds = fields[4];
+    row.Id = fields[0];
+    row.Input = fields[1];
+    row.Signal = fields[2];
+    row.Results = fields[3];
+    row.ExitStatus = fields[4];
+    row.WallSeconds = fields[5];
     if (row.ExitStatus != "0") {
-        row.Reason = LastLogLine(fields[5]);
+        row.Reason = LastLogLine(fields[6]);
         return row;
     }
     try {
@@ -84,7 +84,7 @@ std::vector<std::vector<std::string>> CohortTable(std::istream& table) {
         std::istringstream cells(line);
         for (std::string cell; std::getline(cells, cell, '\t');)
             fields.push_back(cell);
-        if (fields.size() >= 6) lines.push_back(fields);
+        if (fields.size() >= 7) lines.push_back(fields);
     }
     return lines;
 }
@@ -96,11 +96,6 @@ int CohortSummary(const std::string& tableName) {
     for (const std::vector<std::string>& fields : CohortTable(table))
         WriteRow(std::cout, SummaryCells(CohortRow(fields)), TTableFormat::Csv);
     return Written(std::cout, "standard output");
-}
-
-// The recording's file name without its folder and extension.
-std::string BaseName(const std::string& path) {
-    return std::filesystem::path(path).stem().string();
 }
 
 }  // namespace
@@ -199,6 +194,7 @@ int SummaryCommand(const std::vector<std::string>& args) {
         try {
             row.Record = ReadableResultsRecord(args[i]);
             row.Input = row.Record->Input.Path;
+            row.Id = BaseNameId(row.Input);
             row.Signal = std::to_string(row.Record->Input.SignalNumber);
         } catch (const std::exception& e) {
             row.Reason = e.what();
@@ -218,8 +214,7 @@ int CohortPageCommand(const std::vector<std::string>& args) {
     for (const std::vector<std::string>& fields : CohortTable(table)) {
         TCohortPageNight night;
         night.Row = CohortRow(fields);
-        night.Log = fields[5];
-        night.Id = fields.size() > 6 && !fields[6].empty() ? fields[6] : BaseName(fields[0]);
+        night.Log = fields[6];
         nights.push_back(std::move(night));
     }
     try {

@@ -6,11 +6,10 @@
 //                                          from the one the run used
 //   vantrel4 --summary RESULTS...          a CSV header and one row per results file
 //   vantrel4 --summary --cohort TABLE      the cohort summary of tools/cohort-run: TABLE has a
-//                                          tab-separated line per night: input, signal,
+//                                          tab-separated line per night: id, input, signal,
 //                                          results, exit status, wall seconds, batch log
 //   vantrel4 --cohort-page TABLE OUT.html  the cohort page (report/uCohortPage.h) of the same
-//                                          table; a night's id is the table's seventh field
-//                                          when there is one, else its recording's base name
+//                                          table
 // Each reads a results file only when it is complete and has its run record. Exit codes: 0
 // done, 2 a results file refused (the reason on standard error) or wrong usage, 3 the output
 // could not be written.

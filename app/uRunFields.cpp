@@ -10,6 +10,7 @@
 #include "edf/uEDF.h"
 #include "edf/uEDFAnnotations.h"
 #include "edf/uEDFTools.h"
+#include "edf/uSignalLabels.h"
 #include "support/udStr.h"
 
 namespace vantrel {
@@ -44,6 +45,23 @@ TSignalChoice ChooseSignal(const std::string& fileName, int32_t number) {
     choice.SampleFrequency =
         static_cast<double>(signal.SamplesPerRecord() / file.FileInfo().RecordDuration());
     return choice;
+}
+
+TSignalText ResolveSignalText(const std::string& fileName, const std::string& text) {
+    TSignalText signal;
+    signal.Number = text;
+    if (Trim(text).empty() || IsSignalNumberText(text) || !IsUsableRecording(fileName))
+        return signal;
+    TEDFFile file;
+    OpenForReading(file, fileName);
+    const TSignalLabelMatch match = MatchSignalLabel(file, text);
+    signal.Problem = match.Problem;
+    if (match.Number > 0) {
+        signal.Number = std::to_string(match.Number);
+        signal.Label = match.Label;
+        signal.ByLabel = true;
+    }
+    return signal;
 }
 
 bool IsAnnotationSignal(const std::string& fileName, const std::string& numberText) {

@@ -97,8 +97,11 @@ TPrefilterValues FiltersFromPrefilter(const std::string& prefiltering);
 // ---- Signal list --------------------------------------------------------------------------
 
 // Writes one line per signal of the recording: number (1 = first), label, sample frequency and
-// prefiltering, tab-separated. False with a message when the file is no EDF file that can be
-// read.
-bool ListSignals(const std::string& fileName, std::ostream& out, std::string& error);
+// prefiltering, tab-separated. With a signal text (a number, or labels as uSignalLabels.h
+// reads them) only the line of the signal it names. False with a message when the file is no
+// EDF file that can be read, when the number names no signal, or with the label matching's
+// refusal.
+bool ListSignals(const std::string& fileName, std::ostream& out, std::string& error,
+                 const std::string& signalText = {});
 
 }  // namespace vantrel

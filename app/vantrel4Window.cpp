@@ -1,7 +1,7 @@
 // vantrel4-window: the part of vantrel4 that needs windows: the main window, the usage box,
-// batch runs that print or export the piB histogram or draw the night's picture, and --plot.
-// vantrel4 starts it with its own arguments when they ask for one of these; it takes the same
-// arguments and gives the same exit codes.
+// batch runs that print or export the piB histogram or draw the night's picture, the checks of
+// such runs, and --plot. vantrel4 starts it with its own arguments when they ask for one of
+// these; it takes the same arguments and gives the same exit codes.
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
@@ -85,7 +85,8 @@ int Plot(int argc, char** argv, const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (IsPlotRequest(args)) return Plot(argc, argv, args);
-    const bool batch = HasBatchOption(args);
+    const bool check = IsCheckRequest(args);  // unattended like a batch run
+    const bool batch = check || HasBatchOption(args);
     const bool usage = HasUsageOption(args);
     if (usage && (batch || !HaveDisplay())) {
         PrintUsage();  // a box only when there is a person and a display to show it on
@@ -115,6 +116,10 @@ int main(int argc, char** argv) {
         TQtDialogs().Listing(nullptr, QStringLiteral("Vantrel version 4"),
                              QString::fromStdString(UsageText()));
         return kExitUsage;
+    }
+    if (check) {
+        TQtBatchWindows windows;
+        return RunCheck(WithoutCheckRequest(args), windows);
     }
     if (batch) {
         TQtBatchWindows windows;

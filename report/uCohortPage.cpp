@@ -138,9 +138,9 @@ void WriteRow(std::ostringstream& page, const TCohortPageNight& night, bool stag
     const TRunRecord* record = Failed(night) ? nullptr : &*row.Record;
     page << "<tr" << (record ? "" : " class=\"failed\"") << ">";
     // The recording by its file name; the whole path shows when the pointer rests on it.
-    page << "<td class=\"text\" data-value=\"" << HtmlText(night.Id) << "\">" << HtmlText(night.Id)
-         << "<div class=\"input\" title=\"" << HtmlText(row.Input) << "\">"
-         << HtmlText(fs::path(row.Input).filename().string()) << ", signal "
+    page << "<td class=\"text\" data-value=\"" << HtmlText(night.Row.Id) << "\">"
+         << HtmlText(night.Row.Id) << "<div class=\"input\" title=\"" << HtmlText(row.Input)
+         << "\">" << HtmlText(fs::path(row.Input).filename().string()) << ", signal "
          << HtmlText(row.Signal);
     if (record && !record->Input.Label.empty()) page << " " << HtmlText(record->Input.Label);
     page << "</div></td>";
@@ -150,7 +150,7 @@ void WriteRow(std::ostringstream& page, const TCohortPageNight& night, bool stag
     if (IsFile(picture)) {
         const std::string url = RelativeUrl(picture, pageDirectory);
         page << "<a href=\"" << url << "\"><img src=\"" << url
-             << "\" width=\"320\" height=\"200\" alt=\"the night of " << HtmlText(night.Id)
+             << "\" width=\"320\" height=\"200\" alt=\"the night of " << HtmlText(night.Row.Id)
              << "\" loading=\"lazy\"></a>";
     } else {
         page << "no picture";

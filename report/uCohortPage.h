@@ -32,8 +32,7 @@ class ECohortPageError : public Exception {
 
 // One night of the cohort.
 struct TCohortPageNight {
-    std::string Id;   // its name in the cohort
-    TSummaryRow Row;  // as the summary has it: input, signal, results, status, reason, record
+    TSummaryRow Row;  // as the summary has it: id, input, signal, results, status, reason, record
     std::string Log;  // its batch log
 };
 

@@ -10,7 +10,8 @@
 namespace vantrel {
 
 std::vector<std::string> SummaryHeader() {
-    return {"input",
+    return {"id",
+            "input",
             "signal",
             "results",
             "exit_status",
@@ -64,7 +65,7 @@ void AppendStageCells(std::vector<std::string>& cells, const TRunRecord& record)
 }  // namespace
 
 std::vector<std::string> SummaryCells(const TSummaryRow& row) {
-    std::vector<std::string> cells = {row.Input, row.Signal, row.Results, row.ExitStatus};
+    std::vector<std::string> cells = {row.Id, row.Input, row.Signal, row.Results, row.ExitStatus};
     if (!row.Record) {
         cells.insert(cells.end(), {"", "", row.WallSeconds, "", row.Reason});
         cells.resize(SummaryHeader().size());
@@ -80,6 +81,10 @@ std::vector<std::string> SummaryCells(const TSummaryRow& row) {
                   Cell(night.MCJumpRunsPerHour), r.ProgramVersion});
     AppendStageCells(cells, r);
     return cells;
+}
+
+std::string BaseNameId(const std::string& recording) {
+    return std::filesystem::path(recording).stem().string();
 }
 
 std::string NoRunRecordMessage(const std::string& resultsFileName) {

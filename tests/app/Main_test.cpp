@@ -423,10 +423,18 @@ TEST_F(MainWindow, CommandLineFillsTheFields) {
     EXPECT_EQ(form->UndersamplingFactor(), 4);
     EXPECT_FALSE(form->Finished());  // interactive: the window waits for the person
 
-    // A signal number that is no integer ends the parsing with the general error report.
+    // A label fills the field with the number of the signal it names; one that names none ends
+    // the parsing with the general error report.
+    Open({Recording("sleepedf-sc4001-5min.edf"), "C3|eeg pz-OZ", "out.cvn"});
+    form->FirstIdle();
+    EXPECT_EQ(SignalField()->Text(), "2");
+    EXPECT_EQ(Label("LabelSignalName"), "EEG Pz-Oz (100Hz)");
     Open({Recording("sleepedf-sc4001-5min.edf"), "abc", "out.cvn", "/OVERWRITE"});
     form->FirstIdle();
-    EXPECT_EQ(dialogs.Errors, std::vector<std::string>{"'abc' is not a valid integer value"});
+    EXPECT_EQ(dialogs.Errors,
+              std::vector<std::string>{
+                  "No signal labelled abc; the labels are: EEG Fpz-Cz, EEG Pz-Oz, EOG horizontal, "
+                  "Resp oro-nasal, EMG submental, Temp rectal, Event marker"});
     EXPECT_FALSE(form->Options().OverwriteOutput);
     EXPECT_FALSE(form->Finished());
 }

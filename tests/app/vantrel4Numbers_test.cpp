@@ -177,10 +177,10 @@ TEST_F(Vantrel4Numbers, AHypnogramAddsStagesAndChangesNoResult) {
     const std::vector<std::string> rows = Lines(ReadBytes(dir_ / "summary.csv"));
     ASSERT_EQ(rows.size(), 3u);
     const std::vector<std::string> header = Split(rows[0], ','), staged = Split(rows[1], ',');
-    ASSERT_EQ(header.size(), 30u);
-    EXPECT_EQ(header[18], "minutes_N2");
-    EXPECT_EQ(staged[18], "30");
-    EXPECT_EQ(staged[20], "10");                           // minutes_REM
+    ASSERT_EQ(header.size(), 31u);
+    EXPECT_EQ(header[19], "minutes_N2");
+    EXPECT_EQ(staged[19], "30");
+    EXPECT_EQ(staged[21], "10");                                      // minutes_REM
     EXPECT_TRUE(rows[2].ends_with(std::string(14, ','))) << rows[2];  // no stages: empty
 
     const std::string before = ReadBytes(dir_ / "staged.cvn");
