@@ -43,8 +43,9 @@ td.text, th.text { text-align: left; white-space: normal; }
 tr.failed td { background: #fdecea; }
 .status-failed { color: #b00020; font-weight: bold; }
 .status-ok { color: #1b7f3b; font-weight: bold; }
-.reason { max-width: 22em; color: #555; font-size: 0.9em; white-space: normal; }
-.input { color: #666; font-size: 0.85em; max-width: 16em; overflow-wrap: anywhere; }
+.reason { max-width: 18em; color: #555; font-size: 0.9em; white-space: normal; }
+td:first-child { min-width: 10em; }
+.input { color: #666; font-size: 0.85em; max-width: 16em; overflow-wrap: break-word; }
 img { display: block; border: 1px solid #ccc; }
 td.files a { display: block; }
 )";
