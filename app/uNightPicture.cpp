@@ -271,21 +271,29 @@ void DrawHypnogram(QPainter& p, const TNightPictureData& data, const TTimeAxis& 
     p.setClipRect(panel);
     const QPen line(kStage, 3, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin);
     const QPen rem(kREM, 7, Qt::SolidLine, Qt::FlatCap);
-    int previous = -1;
-    for (size_t c = 0; c < data.Columns.size(); ++c) {
+    // Runs of columns at one level, each drawn as one line.
+    const size_t n = data.Columns.size();
+    const auto level = [&](size_t c) {
         const std::optional<TSleepStage>& stage = data.Columns[c].Stage;
-        const int level = stage ? StageLevel(*stage) : -1;
-        const double x0 = time.X(static_cast<double>(c) * data.Seconds / data.Columns.size());
-        const double x1 = time.X(static_cast<double>(c + 1) * data.Seconds / data.Columns.size());
-        if (level >= 0) {
-            if (previous >= 0 && previous != level) {
+        return stage ? StageLevel(*stage) : -1;
+    };
+    const auto x = [&](size_t c) { return time.X(static_cast<double>(c) * data.Seconds / n); };
+    int previous = -1;
+    for (size_t c = 0; c < n;) {
+        const int here = level(c);
+        size_t end = c + 1;
+        while (end < n && level(end) == here)
+            ++end;
+        if (here >= 0) {
+            if (previous >= 0) {
                 p.setPen(line);
-                p.drawLine(QPointF(x0, y(previous)), QPointF(x0, y(level)));
+                p.drawLine(QPointF(x(c), y(previous)), QPointF(x(c), y(here)));
             }
-            p.setPen(level == 1 ? rem : line);
-            p.drawLine(QPointF(x0, y(level)), QPointF(x1, y(level)));
+            p.setPen(here == 1 ? rem : line);
+            p.drawLine(QPointF(x(c), y(here)), QPointF(x(end), y(here)));
         }
-        previous = level;
+        previous = here;
+        c = end;
     }
     p.setClipping(false);
     const QFontMetricsF metrics(small);
