@@ -38,19 +38,14 @@ std::set<std::string> Listing(const fs::path& dir) {
     return names;
 }
 
-class Vantrel4Check : public ::testing::Test {
+class Vantrel4Check : public TRunFolderSuite {
   protected:
     // in.edf: signals "EEG C3-A2", "EEG C4-A1" and "EOG left" of 256 Hz for 10 minutes; the
     // others are made from it or written byte by byte.
     static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "vantrel-check-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        const std::string make = std::string(VANTREL_TOOLS_DIR) + "/make-recording --duration=10m ";
-        ASSERT_EQ(std::system((make + "--signals=3 '" + File("in.edf") + "' >/dev/null").c_str()),
-                  0);
-        ASSERT_EQ(std::system((make + "--rate=10 '" + File("slow.edf") + "' >/dev/null").c_str()),
-                  0);
+        MakeFolder("vantrel-check");
+        MakeRecording("in.edf", "--duration=10m --signals=3");
+        MakeRecording("slow.edf", "--duration=10m --rate=10");
         std::string dup = ReadBytes(File("in.edf")), fewer = dup;
         dup.replace(256 + 2 * 16, 16, Padded("EEG C4-A1", 16));  // signal 3 labelled as 2
         fewer.replace(236, 8, Padded("700", 8));                 // 600 records in the file
@@ -60,16 +55,11 @@ class Vantrel4Check : public ::testing::Test {
         WriteBytes(File("plus.edf"), DiscontinuousRecording({"0", "1", "2", "3"}));
         WriteBytes(File("bad.txt"), "W\nN2\nsleepy\n");
     }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
     static std::string File(const std::string& name) { return (dir_ / name).string(); }
     static BatchRun Run(const std::vector<std::string>& args, const std::string& out = "") {
         BatchOptions options;
-        options.WorkDir = dir_;
         if (!out.empty()) options.Stdout = dir_ / out;
-        return RunBatch(args, options);
+        return TRunFolderSuite::Run(args, options);
     }
     // `vantrel4 ARGS --check` (cohort-run puts it first; anywhere takes it out): its exit code
     // and its one line on standard output.
@@ -80,8 +70,6 @@ class Vantrel4Check : public ::testing::Test {
         fs::remove(dir_ / "verdict.txt");
         return {run.ExitCode, verdict};
     }
-
-    static inline fs::path dir_;
 };
 
 TEST_F(Vantrel4Check, ALabelChoosesTheSignalOfARun) {

@@ -33,32 +33,16 @@ std::vector<std::string> Split(const std::string& line, char separator) {
     return cells;
 }
 
-class Vantrel4Numbers : public ::testing::Test {
+class Vantrel4Numbers : public TRunFolderSuite {
   protected:
     static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "vantrel-numbers-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        ASSERT_EQ(std::system((std::string(VANTREL_TOOLS_DIR) + "/make-recording --duration=1h '" +
-                               (dir_ / "in.edf").string() + "' >/dev/null")
-                                  .c_str()),
-                  0);
+        MakeFolder("vantrel-numbers");
+        MakeRecording("in.edf", "--duration=1h");
         ASSERT_EQ(Run(Args("night.cvn")).ExitCode, 0);
-    }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    static BatchRun Run(const std::vector<std::string>& args) {
-        BatchOptions options;
-        options.WorkDir = dir_;
-        return RunBatch(args, options);
     }
     static bool Complete(const std::string& results) {
         return vantrel::TResultsReader((dir_ / results).string()).Complete();
     }
-
-    static inline fs::path dir_;
 };
 
 TEST_F(Vantrel4Numbers, ACompletedRunHasItsRecord) {

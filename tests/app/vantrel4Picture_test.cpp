@@ -31,26 +31,12 @@ std::vector<std::string> Args(const std::string& results, std::vector<std::strin
     return args;
 }
 
-class Vantrel4Picture : public ::testing::Test {
+class Vantrel4Picture : public TRunFolderSuite {
   protected:
     static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "vantrel-picture-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        ASSERT_EQ(std::system((std::string(VANTREL_TOOLS_DIR) + "/make-recording --duration=2h '" +
-                               (dir_ / "in.edf").string() + "' >/dev/null")
-                                  .c_str()),
-                  0);
+        MakeFolder("vantrel-picture");
+        MakeRecording("in.edf", "--duration=2h");
         ASSERT_EQ(Run(Args("night.cvn")).ExitCode, 0);
-    }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    static BatchRun Run(const std::vector<std::string>& args) {
-        BatchOptions options;
-        options.WorkDir = dir_;
-        return RunBatch(args, options);
     }
 
     // 1600 x 1000, ink on a good part of it in many colours, and the title of its record.
@@ -73,8 +59,6 @@ class Vantrel4Picture : public ::testing::Test {
         EXPECT_EQ(image.text(QStringLiteral("Title")).toStdString(),
                   vantrel::PictureTitle(record).Text());
     }
-
-    static inline fs::path dir_;
 };
 
 TEST_F(Vantrel4Picture, ABatchRunDrawsItsNight) {
@@ -98,11 +82,7 @@ TEST_F(Vantrel4Picture, TheHypnogramOfTheRun) {
     VANTREL_NEED_SHARED_DATA();
     const fs::path hypnogram =
         vantrel_test::SharedDataDir() / "hypnograms" / "hmc-sn001-hypnogram.edf";
-    ASSERT_EQ(std::system((std::string(VANTREL_TOOLS_DIR) +
-                           "/make-recording --duration=1h --start='01.01.01 23.59.30' '" +
-                           (dir_ / "hmc.edf").string() + "' >/dev/null")
-                              .c_str()),
-              0);
+    MakeRecording("hmc.edf", "--duration=1h --start='01.01.01 23.59.30'");
     const BatchRun run = Run({"hmc.edf", "1", "hmc.cvn", "1", "1.5", "1.8", "0.01666", "/BATCH",
                               "/PNG", "/HYPNOGRAM:" + hypnogram.string()});
     ASSERT_EQ(run.ExitCode, 0) << run.Stderr;

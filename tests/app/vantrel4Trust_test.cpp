@@ -52,32 +52,14 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-class Vantrel4Trust : public ::testing::Test {
+class Vantrel4Trust : public TRunFolderSuite {
   protected:
     static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "vantrel-trust-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        for (const auto& [name, duration] :
-             {std::pair{"in.edf", "1h"}, {"long.edf", "12h"}, {"short.edf", "1"}})
-            ASSERT_EQ(std::system((std::string(VANTREL_TOOLS_DIR) + "/make-recording --duration=" +
-                                   duration + " '" + (dir_ / name).string() + "' >/dev/null")
-                                      .c_str()),
-                      0);
+        MakeFolder("vantrel-trust");
+        MakeRecording("in.edf", "--duration=1h");
+        MakeRecording("long.edf", "--duration=12h");
+        MakeRecording("short.edf", "--duration=1");
     }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    static BatchRun Run(const std::vector<std::string>& args, BatchOptions options = {}) {
-        options.WorkDir = dir_;
-        return RunBatch(args, options);
-    }
-    static std::vector<std::string> Log(const std::string& name) {
-        return Lines(ReadBytes(dir_ / name));
-    }
-
-    static inline fs::path dir_;
 };
 
 // ---- One writer per results file -------------------------------------------------------------
