@@ -70,9 +70,10 @@ struct TSUSSParameters {
     std::vector<double> SeOut;       // SE filter output for InBlock
     std::unique_ptr<TCustomFilter> DueFilter;
     std::unique_ptr<TCustomFilter> SeFilter;
-    double SUScale = 0;    // sqrt(2) / 32767
-    double SSScale = 0;    // SUScale x 25 x SampleInterval
-    double PhysScale = 0;  // DigitalGain^2 x 8 x 200 x SUScale
+    double SUScale = 0;          // sqrt(2) / 32767
+    double SSScale = 0;          // SUScale x 25 x SampleInterval
+    double PhysScale = 0;        // DigitalGain^2 x 8 x 200 x SUScale
+    int64_t SecondsWritten = 0;  // seconds of SU and SS the stage wrote (not its padding)
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -168,6 +169,12 @@ struct TRunContext {
     bool PrintPiB = false;
     bool ExportBmp = false;
     TEngineWindows* Windows = nullptr;
+    // Called by RunAnalysis after the last smoothing call, before the final header fix, with
+    // the run's records: the shell writes there what a complete results file must never lack
+    // (the run record, a picture). An error it raises fails the run: its message is reported
+    // and the results file stays without the final header fix. Empty: nothing is called.
+    std::function<void(const TAnalysisParam&, const TInputSignalChar&, const TSUSSParameters&)>
+        BeforeFinalHeaderFix;
 };
 TRunContext& RunContext();
 void SetEngineWindows(TEngineWindows* windows);  // null: back to the headless windows
@@ -358,6 +365,10 @@ bool MC_Smooth(const TAnalysisParam& AP, uint8_t Option, int32_t XPiBPlus, int32
 
 // ---------------------------------------------------------------------------------------------
 // The run
+
+// The smoothing stage's EventThreshold of a run with this smoother rate, in digital MC-Event
+// units: round(MCEventLimit x rate x 100 x MCgain) with the run's MCEventLimit 2 and MCgain 10.
+int64_t RunEventThreshold(double SmootherRate);
 
 // The seconds of results the SU/SS stage writes for `inputRecords` records of the input signal
 // (samplesPerRecord each, every N-th sample kept): whole computation frequencies count

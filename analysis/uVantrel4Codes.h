@@ -1,7 +1,7 @@
 // The log-float coding of the results file's SU, SS and smoothed signals (Y0 0.0001, A 0.001)
 // by table: the same codes and values as LogFloatEncode and LogFloatDecode, without their
 // logarithms and exponentials, which were most of the time of the stages after SU/SS.
-// Internal to the engine.
+// The engine's own coding; the reports use it where they must code exactly as the engine does.
 #pragma once
 
 #include <cstdint>

@@ -68,7 +68,11 @@ std::unique_ptr<TProgressWindow> TNullEngineWindows::CreateProgress() {
 }
 
 TRunContext& RunContext() {
-    static TRunContext context{nullptr, false, false, false, &HeadlessWindows()};
+    static TRunContext context = [] {
+        TRunContext initial;
+        initial.Windows = &HeadlessWindows();
+        return initial;
+    }();
     return context;
 }
 

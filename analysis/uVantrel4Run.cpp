@@ -17,6 +17,7 @@
 #include "edf/uEDFTools.h"
 #include "edf/udDisk.h"
 #include "support/uExceptions.h"
+#include "support/uMath.h"
 #include "support/udStr.h"
 
 namespace vantrel {
@@ -122,7 +123,7 @@ std::string ResmoothQuestion(const TAnalysisParam& AP, TEDFFile& file) {
     const TCustomEDFFileInfo& info = file.FileInfo();
     const TCustomEDFSignalInfo& su = file.Signal(results::kSU);
     const char cr = '\r';
-    return "Microcontinuity file " + AP.InputFileName + " already contains:" + cr + cr +
+    return "Microcontinuity file " + AP.OutputFileName + " already contains:" + cr + cr +
            info.GetPatient() + cr + info.GetRecording() + cr + su.Transducer() + cr +
            su.Prefiltering() + cr + cr + "Re-smooth with smoother update rate of " +
            FormatFloatGeneral(AP.SmootherRate, 5) + "/s";
@@ -350,6 +351,11 @@ bool RunStageGroups(const TAnalysisParam& AP, TInputSignalChar& ISC, const TSUSS
 
 }  // namespace
 
+int64_t RunEventThreshold(double SmootherRate) {
+    return static_cast<int64_t>(
+        RoundHalfEven(static_cast<long double>(kMCEventLimit) * SmootherRate * 100 * kMCGain));
+}
+
 bool CheckResultsFile(const TAnalysisParam& AP, const TInputSignalChar& ISC,
                       const TSUSSParameters& SP, bool& Recompute) {
     Recompute = false;
@@ -410,6 +416,16 @@ bool RunAnalysis(const std::string& InputFileName, int32_t SignalIndex,
 
     TRunProgress progress;
     if (!RunStageGroups(AP, ISC, SP, progress.Window())) return false;
+    if (context.BeforeFinalHeaderFix) {
+        try {
+            context.BeforeFinalHeaderFix(AP, ISC, SP);
+        } catch (const std::exception& e) {
+            ReportMessage(e.what());
+            return false;
+        }
+    }
+    // The last moment a Cancel (or a termination signal) is heeded: after it the file is final.
+    if (progress.Window().Cancelled()) return false;
     FinalHeaderFix(AP.OutputFileName);
     return true;
 }

@@ -469,6 +469,7 @@ bool ReduceSuSs(TEDFFile& input, TEDFFile& output, const TAnalysisParam& AP,
             aSU = aSS = 0;
         }
     }
+    SP.SecondsWritten = int64_t{output.NumberOfRecords()} * kSamplesPerRecord + m;
     if (m > 0) {
         for (int signal : {results::kSU, results::kSS})
             std::fill(out.begin() + signal * kSamplesPerRecord + m,

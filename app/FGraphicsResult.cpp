@@ -1,6 +1,7 @@
 #include "app/FGraphicsResult.h"
 
 #include <QChart>
+#include <QCursor>
 #include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -8,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QImage>
 #include <QImageWriter>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineSeries>
 #include <QListWidget>
@@ -51,11 +53,18 @@ constexpr int kPrintDpi = 300;
 // white piB marker stand out.
 const QColor kPlotBackground(176, 176, 176);
 
+// The parts of the title that name the file and the signal (print and bitmap).
+const char* const kTitleFileTag = " File:";
+const char* const kTitleSignalTag = " Signal:";
+
 const QColor kHistogramColour(0xFF, 0x00, 0x00);    // red
 const QColor kSumColour(0x00, 0xFF, 0xFF);          // aqua
 const QColor kCorrelationColour(0x00, 0x00, 0xFF);  // blue
 const QColor kMatchingColour(0x00, 0x00, 0x00);     // black
 const QColor kPiBColour(0xFF, 0xFF, 0xFF);          // white
+// The piB marker is white like the grid lines: wider and dashed, it cannot pass for one.
+constexpr int kPiBMarkerWidth = 3;
+constexpr Qt::PenStyle kPiBMarkerStyle = Qt::DashLine;
 
 // Lets window messages run for ms milliseconds.
 void PauseProcessingMessages(int ms) {
@@ -122,13 +131,43 @@ void UseRoundTicks(QValueAxis* axis) {
     axis->setLabelFormat("%g");
 }
 
-QPixmap LegendMark(const QColor& colour) {
+QPen CurvePen(const TResultCurve& curve) {
+    QPen pen(curve.Colour, curve.Width, curve.Style);
+    pen.setCapStyle(Qt::FlatCap);
+    return pen;
+}
+
+// The curve's line as the legend shows it, a little thicker so that thin lines can be seen.
+QPixmap LegendMark(const TResultCurve& curve) {
     QPixmap mark(24, 10);
     mark.fill(kPlotBackground);
     QPainter painter(&mark);
-    painter.setPen(QPen(colour, 2));
-    painter.drawLine(1, 5, 22, 5);
+    QPen pen = CurvePen(curve);
+    pen.setWidth(std::max(curve.Width, 2));
+    painter.setPen(pen);
+    painter.drawLine(1, 5, 23, 5);
     return mark;
+}
+
+// A zoomed-out axis range kept within the full view: no wider than it, and shifted back inside.
+void KeepWithin(double& low, double& high, double fullLow, double fullHigh) {
+    if (high - low >= fullHigh - fullLow) {
+        low = fullLow;
+        high = fullHigh;
+        return;
+    }
+    if (low < fullLow) {
+        high += fullLow - low;
+        low = fullLow;
+    }
+    if (high > fullHigh) {
+        low -= high - fullHigh;
+        high = fullHigh;
+    }
+}
+
+QString ValueTipText(const QPointF& value) {
+    return QString("x = %1\ny = %2").arg(value.x(), 0, 'g', 6).arg(value.y(), 0, 'g', 6);
 }
 
 }  // namespace
@@ -190,7 +229,7 @@ TResultPlot BuildResultPlot(const TPiBHistogramData& data, const std::string& ma
     }
 
     // The marker rises from the x axis to the top of the full view.
-    TResultCurve marker{"piB", kPiBColour, {}};
+    TResultCurve marker{"piB", kPiBColour, {}, kPiBMarkerWidth, kPiBMarkerStyle};
     marker.Points = {{double(data.PiB), 0.0}, {data.PiB + 0.01, plot.Range.YMax}};
     plot.Curves.push_back(std::move(marker));
     return plot;
@@ -203,7 +242,7 @@ std::string PiBTitleText(int32_t piB) {
 }
 
 std::string PiBTitleSuffix(const std::string& inputFileName, const std::string& signalLabel) {
-    return " File:" + inputFileName + " Signal:" + signalLabel;
+    return kTitleFileTag + inputFileName + kTitleSignalTag + signalLabel;
 }
 
 std::string PiBBitmapFileName(const std::string& resultsFileName) {
@@ -266,6 +305,12 @@ QPointF TPiBChartView::ValueAt(const QPoint& viewPos) const {
     return chart()->mapToValue(chart()->mapFromScene(mapToScene(viewPos)));
 }
 
+void TPiBChartView::ShowValueTip(const QPoint& globalPos) {
+    const QPoint pos = viewport()->mapFromGlobal(globalPos);
+    if (!FAxisX || !viewport()->rect().contains(pos)) return;
+    QToolTip::showText(globalPos, ValueTipText(ValueAt(pos)), this);
+}
+
 bool TPiBChartView::event(QEvent* event) {
     // With Shift the value under the pointer is the tip, not the help text.
     if (event->type() == QEvent::ToolTip &&
@@ -289,12 +334,8 @@ void TPiBChartView::mousePressEvent(QMouseEvent* event) {
 
 void TPiBChartView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
-    if (event->modifiers() & Qt::ShiftModifier) {
-        const QPointF value = ValueAt(pos);
-        QToolTip::showText(
-            event->globalPosition().toPoint(),
-            QString("x = %1\ny = %2").arg(value.x(), 0, 'g', 6).arg(value.y(), 0, 'g', 6), this);
-    }
+    if (event->modifiers() & Qt::ShiftModifier)
+        QToolTip::showText(event->globalPosition().toPoint(), ValueTipText(ValueAt(pos)), this);
     if (!FRightDown) return QChartView::mouseMoveEvent(event);
     if (FPanning) {
         const QRectF area = chart()->plotArea();
@@ -335,8 +376,13 @@ void TPiBChartView::wheelEvent(QWheelEvent* event) {
     const double factor = steps > 0 ? 0.8 : 1.25;
     const QPointF c = ValueAt(event->position().toPoint());
     const TVisibleRange v = CurrentView();
-    ZoomTo({c.x() + (v.XMin - c.x()) * factor, c.x() + (v.XMax - c.x()) * factor,
-            c.y() + (v.YMin - c.y()) * factor, c.y() + (v.YMax - c.y()) * factor});
+    TVisibleRange next{c.x() + (v.XMin - c.x()) * factor, c.x() + (v.XMax - c.x()) * factor,
+                       c.y() + (v.YMin - c.y()) * factor, c.y() + (v.YMax - c.y()) * factor};
+    if (factor > 1) {
+        KeepWithin(next.XMin, next.XMax, FFull.XMin, FFull.XMax);
+        KeepWithin(next.YMin, next.YMax, FFull.YMin, FFull.YMax);
+    }
+    ZoomTo(next);
     event->accept();
 }
 
@@ -344,6 +390,9 @@ void TPiBChartView::wheelEvent(QWheelEvent* event) {
 // The window
 
 namespace {
+
+// A little room beside the text, so that a line that just fits is not cut by rounding.
+constexpr int kLineSlack = 4;
 
 QLabel* ValueLabel(const char* objectName) {
     auto* label = new QLabel;
@@ -354,19 +403,65 @@ QLabel* ValueLabel(const char* objectName) {
 
 }  // namespace
 
+TElidedPathLabel::TElidedPathLabel(QWidget* parent) : QLabel(parent) {
+    setWordWrap(false);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void TElidedPathLabel::SetParts(const QString& head, const QString& path, const QString& tail) {
+    FHead = head;
+    FPath = path;
+    FTail = tail;
+    updateGeometry();
+    Fit();
+}
+
+QSize TElidedPathLabel::minimumSizeHint() const {
+    const QString shortest =
+        FHead + (FPath.isEmpty() ? QString() : QStringLiteral("\u2026")) + FTail;
+    const QMargins m = contentsMargins();
+    return {fontMetrics().horizontalAdvance(shortest) + m.left() + m.right() + 2 * margin() +
+                kLineSlack,
+            QLabel::minimumSizeHint().height()};
+}
+
+QSize TElidedPathLabel::sizeHint() const {
+    // No wider than the minimum: a long path must not make the window grow.
+    return minimumSizeHint();
+}
+
+void TElidedPathLabel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    Fit();
+}
+
+void TElidedPathLabel::Fit() {
+    const QFontMetrics metrics = fontMetrics();
+    const int room = contentsRect().width() - 2 * margin() - kLineSlack;
+    const QString full = FullText();
+    if (metrics.horizontalAdvance(full) <= room) {
+        setText(full);
+        return;
+    }
+    const int pathRoom = room - metrics.horizontalAdvance(FHead + FTail);
+    setText(FHead + metrics.elidedText(FPath, Qt::ElideMiddle, std::max(pathRoom, 0)) + FTail);
+}
+
 // The window has no Qt parent: the run disables the main window, and a child window of a
 // disabled window could not be used. It is centred on its owner instead.
 TFormGraphResult::TFormGraphResult(QWidget* owner) : QDialog(nullptr) {
     setWindowTitle("Results");
     setObjectName("FormGraphResult");
 
+    // The title's piB line never wraps: the window is never narrower than it.
     FLabelTitle = new QLabel;
     FLabelTitle->setObjectName("LabelTitle");
-    FLabelTitle->setWordWrap(true);
-    FLabelTitle->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     QFont titleFont = FLabelTitle->font();
     titleFont.setBold(true);
     FLabelTitle->setFont(titleFont);
+    FLabelFile = new TElidedPathLabel;
+    FLabelFile->setObjectName("LabelFile");
+    FLabelFile->setVisible(false);
 
     auto* chart = new QChart;
     chart->legend()->hide();
@@ -383,6 +478,10 @@ TFormGraphResult::TFormGraphResult(QWidget* owner) : QDialog(nullptr) {
     axisFont.setPointSizeF(axisFont.pointSizeF() * 0.85);
     axisX->setLabelsFont(axisFont);
     axisY->setLabelsFont(axisFont);
+    axisX->setTitleFont(axisFont);
+    axisY->setTitleFont(axisFont);
+    axisX->setTitleText(QStringLiteral("SS \u2212 SU (log-float code)"));
+    axisY->setTitleText(QStringLiteral("count"));
     chart->addAxis(axisX, Qt::AlignBottom);
     chart->addAxis(axisY, Qt::AlignLeft);
     FGraph = new TPiBChartView;
@@ -440,9 +539,6 @@ TFormGraphResult::TFormGraphResult(QWidget* owner) : QDialog(nullptr) {
     connect(button1, &QPushButton::clicked, this, &TFormGraphResult::Button1Click);
     connect(buttonOk, &QPushButton::clicked, this, &TFormGraphResult::ButtonOkClick);
 
-    auto* left = new QVBoxLayout;
-    left->addWidget(FLabelTitle);
-    left->addWidget(FGraph, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(buttonFull);
     buttons->addWidget(button1);
@@ -456,9 +552,14 @@ TFormGraphResult::TFormGraphResult(QWidget* owner) : QDialog(nullptr) {
     right->addWidget(parameters);
     right->addStretch(1);
     right->addLayout(buttons);
-    auto* columns = new QHBoxLayout(this);
-    columns->addLayout(left, 1);
+    // The title spans the window: the file path of a printed or exported window needs room.
+    auto* window = new QVBoxLayout(this);
+    window->addWidget(FLabelTitle);
+    window->addWidget(FLabelFile);
+    auto* columns = new QHBoxLayout;
+    columns->addWidget(FGraph, 1);
     columns->addWidget(rightColumn, 0);
+    window->addLayout(columns, 1);
 
     resize(kDesignWidth, kDesignHeight);
     if (owner) move(owner->frameGeometry().center() - rect().center());
@@ -477,12 +578,28 @@ void TFormGraphResult::SetTitle(const std::string& text) {
     FLabelTitle->setText(QString::fromStdString(text));
 }
 
-void TFormGraphResult::AppendToTitle(const std::string& text) {
-    FLabelTitle->setText(FLabelTitle->text() + QString::fromStdString(text));
+void TFormGraphResult::AppendFileToTitle(const std::string& inputFileName,
+                                         const std::string& signalLabel) {
+    // The pieces of PiBTitleSuffix, with the path apart; the line begins without its blank.
+    FLabelFile->SetParts(
+        QString::fromLatin1(kTitleFileTag).trimmed(), QString::fromStdString(inputFileName),
+        QString::fromLatin1(kTitleSignalTag) + QString::fromStdString(signalLabel));
+    FLabelFile->setVisible(true);
 }
 
 QString TFormGraphResult::TitleText() const {
-    return FLabelTitle->text();
+    if (FLabelFile->FullText().isEmpty()) return FLabelTitle->text();
+    return FLabelTitle->text() + QLatin1Char(' ') + FLabelFile->FullText();
+}
+
+void TFormGraphResult::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Shift) FGraph->ShowValueTip(QCursor::pos());
+    QDialog::keyPressEvent(event);
+}
+
+void TFormGraphResult::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Shift) QToolTip::hideText();
+    QDialog::keyReleaseEvent(event);
 }
 
 void TFormGraphResult::SetPlot(const TResultPlot& plot) {
@@ -496,16 +613,14 @@ void TFormGraphResult::SetPlot(const TResultPlot& plot) {
     for (const TResultCurve& curve : plot.Curves) {
         auto* series = new QLineSeries;
         series->setName(curve.LegendText);
-        QPen pen(curve.Colour);
-        pen.setWidth(curve.Colour == kPiBColour ? 2 : 1);
-        series->setPen(pen);
+        series->setPen(CurvePen(curve));
         // Added empty, then filled in one step, so that its points are mapped once, into the
         // full view that is already set.
         chart->addSeries(series);
         series->attachAxis(axisX);
         series->attachAxis(axisY);
         series->replace(curve.Points);
-        auto* item = new QListWidgetItem(QIcon(LegendMark(curve.Colour)), curve.LegendText);
+        auto* item = new QListWidgetItem(QIcon(LegendMark(curve)), curve.LegendText);
         item->setSizeHint(QSize(0, 16));
         FLegend->addItem(item);
     }
@@ -592,7 +707,7 @@ void ShowPiBHistogram(QWidget* owner, const TPiBHistogramData& data, bool print,
         form->exec();
         return;
     }
-    form->AppendToTitle(PiBTitleSuffix(data.InputFileName, data.SignalLabel));
+    form->AppendFileToTitle(data.InputFileName, data.SignalLabel);
     if (print) {
         // Fail before anything is shown when there is nowhere to print.
         if (QPrinterInfo::defaultPrinter().isNull())

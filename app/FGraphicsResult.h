@@ -16,6 +16,7 @@
 #include <QChartView>
 #include <QColor>
 #include <QDialog>
+#include <QLabel>
 #include <QList>
 #include <QPointF>
 #include <QString>
@@ -27,7 +28,6 @@
 #include "analysis/uVantrel4.h"
 #include "support/uExceptions.h"
 
-class QLabel;
 class QListWidget;
 class QPrinter;
 class QRubberBand;
@@ -53,6 +53,8 @@ struct TResultCurve {
     QString LegendText;     // "SS-SU histogram", "Histogram sum", ...
     QColor Colour;          // line colour, also the legend's mark
     QList<QPointF> Points;  // ordered by x
+    int Width = 1;          // pen width in pixels
+    Qt::PenStyle Style = Qt::SolidLine;
 };
 
 // The plot's full view, in the units of the curves (x: SS-SU code, y: counts).
@@ -89,8 +91,8 @@ std::string PiBBitmapFileName(const std::string& resultsFileName);
 //   right drag            zooms into the rectangle dragged
 //   Ctrl + right drag     pans
 //   right click           back to the full view
-//   mouse wheel           zooms in and out around the pointer
-//   Shift + mouse move    shows the value under the pointer
+//   mouse wheel           zooms in and out around the pointer, out no further than the full view
+//   Shift                 shows the value under the pointer (the window passes the key on)
 // Zooming and panning only change the axes' ranges; the curves are never rebuilt.
 class TPiBChartView : public QChartView {
     Q_OBJECT
@@ -102,6 +104,9 @@ class TPiBChartView : public QChartView {
     void ResetView();                        // back to the full view
     void ZoomTo(const TVisibleRange& view);  // shows this range
     TVisibleRange CurrentView() const;
+    // The tip with the value at the pointer (global position), when the pointer is over the
+    // plot.
+    void ShowValueTip(const QPoint& globalPos);
 
   protected:
     bool event(QEvent* event) override;
@@ -123,6 +128,28 @@ class TPiBChartView : public QChartView {
     bool FRightDown = false;
 };
 
+// A one-line label with one part, a file path, that gives way: when the line is too narrow the
+// path is shortened in the middle ("/tmp/coh…/visit-2/night.edf"). The line never wraps and the
+// rest of it is never cut: its minimum width holds everything but the path.
+class TElidedPathLabel : public QLabel {
+    Q_OBJECT
+  public:
+    explicit TElidedPathLabel(QWidget* parent = nullptr);
+    // head + path + tail is the text; only path is shortened.
+    void SetParts(const QString& head, const QString& path, const QString& tail);
+    QString FullText() const { return FHead + FPath + FTail; }
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void Fit();
+
+    QString FHead, FPath, FTail;
+};
+
 // The results window, titled "Results". Created hidden; ShowPiBHistogram drives it.
 class TFormGraphResult : public QDialog {
     Q_OBJECT
@@ -132,7 +159,9 @@ class TFormGraphResult : public QDialog {
     // Labelf0, LabelB, Labelfc, LabelSm (general format, 15 digits) and LabelUs ("%d").
     void SetParameters(const TAnalysisParam& params);
     void SetTitle(const std::string& text);
-    void AppendToTitle(const std::string& text);
+    // Appends PiBTitleSuffix to the title, as a second line under the piB line (LabelFile):
+    // the file's path is what gives way when the window is narrow, piB never does.
+    void AppendFileToTitle(const std::string& inputFileName, const std::string& signalLabel);
     // Puts the curves into the graph (each replaced in one step), sets the full view and
     // fills the legend with one item per curve.
     void SetPlot(const TResultPlot& plot);
@@ -150,7 +179,12 @@ class TFormGraphResult : public QDialog {
     void SaveBitmap(const std::string& fileName);
 
     TPiBChartView* Graph() const { return FGraph; }
-    QString TitleText() const;
+    QString TitleText() const;  // in full, as PiBTitleText and PiBTitleSuffix give it
+
+  protected:
+    // Shift over the plot shows the value under the pointer at once; its release hides it.
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
   private slots:
     void ButtonOkClick();
@@ -158,6 +192,7 @@ class TFormGraphResult : public QDialog {
 
   private:
     QLabel* FLabelTitle = nullptr;
+    TElidedPathLabel* FLabelFile = nullptr;
     TPiBChartView* FGraph = nullptr;
     QListWidget* FLegend = nullptr;
     QLabel* FLabelf0 = nullptr;

@@ -1,5 +1,6 @@
-// The progress window: the text of the current step, a bar from 0 to 100 and Cancel. The run and
-// the stages that read whole files each create one through the engine's window interface.
+// The progress window: the input file, the text of the current step, a bar from 0 to 100 with
+// its percentage, and Cancel. The run and the stages that read whole files each create one
+// through the engine's window interface.
 #pragma once
 
 #include <QDialog>
@@ -25,6 +26,10 @@ class TShowProgress : public QDialog, public TProgressWindow {
     void Show() override;
     void Hide() override;
 
+    // The input file the run reads, its path shortened in the middle when the window is too
+    // narrow for it (the full path is the line's tip). Empty: no file line.
+    void SetFileName(const std::string& fileName);
+
     // Cancel: sets the flag; the owner notices it at its next check. Pressing it again changes
     // nothing.
     void Button1Click();
@@ -34,6 +39,7 @@ class TShowProgress : public QDialog, public TProgressWindow {
     void reject() override;  // Escape: the same as Cancel, the window stays
 
   private:
+    QLabel* LabelFile;
     QLabel* Label1;
     QProgressBar* ProgressBar1;
     QPushButton* Button1;

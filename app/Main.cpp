@@ -22,16 +22,21 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 #include "app/SplashForm.h"
+#include "app/uNightPicture.h"
 #include "app/uResultsLock.h"
 #include "app/uRunFields.h"
+#include "app/uRunOutputs.h"
 #include "app/uShellTools.h"
 #include "app/uSpinField.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFTools.h"
+#include "edf/uSignalLabels.h"
 #include "support/uExceptions.h"
+#include "support/uVersion.h"
 #include "support/udStr.h"
 
 namespace vantrel {
@@ -41,6 +46,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kHintMilliseconds = 10000;
+constexpr int kSignalNumberLimit = 65535;  // the signal field's upper limit without a recording
 const char* const kNoValidFile = "No valid EDF file selected";
 const char* const kInputFilter = "EDF files (*.edf *.EDF *.rec *.REC);;All files (*)";
 const char* const kResultsFilter = "Corvane files (*.cvn *.CVN);;All files (*)";
@@ -355,7 +361,7 @@ void TMainForm::FirstIdle() {
 
 void TMainForm::ShowUsage() {
     PrintUsage();
-    FDialogs.Information(this, windowTitle(), ToQ(UsageText()));
+    FDialogs.Listing(this, windowTitle(), ToQ(UsageText()));
 }
 
 void TMainForm::SetField(TCommandField field, const std::string& text) {
@@ -369,10 +375,14 @@ void TMainForm::SetField(TCommandField field, const std::string& text) {
             setSilently(EditInFileName);
             EditInFileNameChange();
             break;
-        case TCommandField::SignalNumber:
-            EditSignalNr->SetTextSilently(value);
+        case TCommandField::SignalNumber: {
+            // The field holds a number: a label is matched here, once the recording is known.
+            const TSignalText signal = ResolveSignalText(InputFileText(), text);
+            if (!signal.Problem.empty()) throw Exception(signal.Problem);
+            EditSignalNr->SetTextSilently(ToQ(signal.Number));
             EditSignalNrChange();
             break;
+        }
         case TCommandField::OutputFile:
             setSilently(EditOutFileName);
             EditOutFileNameExit();
@@ -423,9 +433,25 @@ void TMainForm::SpeedButton2Click() {
     if (!name.isEmpty()) EditOutFileName->setText(name);
 }
 
+void TMainForm::ClearRecordingFacts() {
+    LabelSignalName->setText(tr(kNoValidFile));
+    LabelFilterSettings->clear();
+    EditLP->clear();
+    EditHP->clear();
+    FSampleFrequency = 0;
+}
+
 void TMainForm::EditInFileNameChange() {
+    // Whatever the new name is, the previous recording's signal, rate and filters must not stay
+    // beside it.
     const std::string name = InputFileText();
-    if (!RegularFileExists(name)) return;  // typing on: the labels keep their text
+    if (!RegularFileExists(name)) {
+        // Typing on, or a file that is gone: the field as at start.
+        ClearRecordingFacts();
+        EditSignalNr->SetMaximum(kSignalNumberLimit);
+        EditSignalNr->setEnabled(true);
+        return;
+    }
     TEDFFile file;
     OpenForReading(file, name);  // an error here reaches the general error report
     if (file.IsValid()) {
@@ -436,9 +462,7 @@ void TMainForm::EditInFileNameChange() {
     } else {
         EditSignalNr->setEnabled(false);
         EditSignalNr->SetMaximum(32767);
-        // Not the previous file's signal: say that this one cannot be used.
-        LabelSignalName->setText(tr(kNoValidFile));
-        LabelFilterSettings->clear();
+        ClearRecordingFacts();
     }
 }
 
@@ -454,9 +478,14 @@ void TMainForm::EditSignalNrChange() {
         LabelFilterSettings->clear();
         return;
     }
-    if (!IsInt32Text(text)) throw EConvertError("'" + text + "' is not a valid integer value");
+    // A number too large for an integer is out of range like 13 of 12 signals; only a text that
+    // is no number at all is a conversion error.
+    const bool tooLarge = !IsInt32Text(text) && IsSignalNumberText(text);
+    if (!IsInt32Text(text) && !tooLarge)
+        throw EConvertError("'" + text + "' is not a valid integer value");
     try {
-        const TSignalChoice choice = ChooseSignal(InputFileText(), StrToInt32Or0(text));
+        const TSignalChoice choice =
+            ChooseSignal(InputFileText(), tooLarge ? 0 : StrToInt32Or0(text));
         EditSignalNr->SetMaximum(choice.SignalCount);
         if (!choice.InRange) {
             LabelSignalName->setText(
@@ -590,16 +619,22 @@ bool TMainForm::RefusedBeforeStart() {
         Refuse(problem, EditOutFileName);
         return true;
     }
-    const TFileRefusal refusal =
-        CollidingFiles(Trim(InputFileText()), Trim(OutputFileText()), false, FOptions.ExportBmp);
+    const TFileRefusal refusal = CollidingFiles(Trim(InputFileText()), Trim(OutputFileText()),
+                                                false, FOptions.ExportBmp, FOptions.Picture);
     if (!refusal.Message.empty()) {
         Refuse(refusal.Message, EditOutFileName);
         return true;
     }
     const std::string number = FromQ(EditSignalNr->Text());
-    if (!IsAnnotationSignal(InputFileText(), number)) return false;
-    Refuse("Signal " + Trim(number) + " is an EDF+ annotation signal", EditSignalNr);
-    return true;
+    if (IsAnnotationSignal(InputFileText(), number)) {
+        Refuse("Signal " + Trim(number) + " is an EDF+ annotation signal", EditSignalNr);
+        return true;
+    }
+    if (const std::string gaps = GapsProblem(InputFileText()); !gaps.empty()) {
+        Refuse(gaps, EditInFileName);
+        return true;
+    }
+    return false;
 }
 
 void TMainForm::StartButtonClick() {
@@ -613,10 +648,17 @@ void TMainForm::StartButtonClick() {
         Refuse(lock.Problem(), EditOutFileName);
         return;
     }
+    try {
+        FHypnogram = NightHypnogram(InputFileText(), FOptions.Hypnogram, FOptions.EpochSeconds);
+    } catch (const std::exception& e) {
+        Refuse(e.what(), EditInFileName);  // before anything is deleted
+        return;
+    }
     if (RegularFileExists(output)) {
         if (!FOptions.OverwriteOutput &&
             !FDialogs.Question(this, tr("Confirmation"),
-                               tr("Do you want to overwrite\r\nthe output file?"), false))
+                               tr("Do you want to overwrite the output file %1?").arg(ToQ(output)),
+                               false))
             return;
         RemoveEarlierResults(output);  // the outcome is not tested: the run reports what follows
     }
@@ -626,14 +668,38 @@ void TMainForm::StartButtonClick() {
 void TMainForm::RunTheAnalysis() {
     ApplyEngineSettings(FOptions);
     const int32_t signalIndex = StrToInt32Or0(Trim(FromQ(EditSignalNr->Text()))) - 1;
+    const std::string output = OutputFileText();
+    FEngineWindows.SetInputFileName(InputFileText());
     FRunning = true;
+    // Disabled from Start to the end of the program: the run's boxes and the last one must not
+    // show a Start button that seems to work behind them.
+    const TMainWindowDisabler disabled;
+    TRunCircumstances circumstances;
+    circumstances.CommandLine.push_back(kProgramName);
+    circumstances.CommandLine.insert(circumstances.CommandLine.end(), FArgs.begin(), FArgs.end());
+    circumstances.Started = FStarted;
+    circumstances.LP = FLP;
+    circumstances.HP = FHP;
+    circumstances.Hypnogram = FHypnogram;
+    std::function<void(const TRunRecord&)> picture;
+    if (FOptions.Picture)
+        picture = [&output, this](const TRunRecord& record) {
+            WriteRunPicture(record, output, RunFiles(output, CurrentDirectory()).Picture,
+                            FHypnogram);
+        };
+    const TRunOutputs outputs(circumstances, picture);
+    bool completed = false;
     try {
-        RunAnalysis(InputFileText(), signalIndex, OutputFileText(), FF0, FB, FFc, FSmootherRate,
-                    FOptions.UndersamplingFactor, false, FOptions.PrintPiB, FOptions.ExportBmp,
-                    &FProgressList);
+        completed = RunAnalysis(InputFileText(), signalIndex, output, FF0, FB, FFc, FSmootherRate,
+                                FOptions.UndersamplingFactor, false, FOptions.PrintPiB,
+                                FOptions.ExportBmp, &FProgressList);
     } catch (const std::exception& e) {
         FDialogs.Error(this, ToQ(e.what()));
     }
+    // The results file of a run that stopped stays for a later look or a resumed cohort.
+    if (!completed && IsIncompleteResultsFile(output))
+        FDialogs.Information(this, windowTitle(),
+                             tr("The results file %1 is incomplete and was kept").arg(ToQ(output)));
     FRunning = false;
     Finish(kExitOk);  // one analysis per program run, whatever its outcome
 }

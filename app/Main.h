@@ -9,6 +9,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "app/uDialogs.h"
 #include "app/uQtEngineWindows.h"
 #include "app/uRunFields.h"
+#include "report/uHypnogram.h"
 
 class QLabel;
 class QLineEdit;
@@ -94,6 +97,8 @@ class TMainForm : public QMainWindow, public TCommandLineTarget {
     void RunTheAnalysis();
     void ShowUsage();
     void FocusField(TParameterField field);
+    // The signal label, filters, LP/HP and sample frequency of no recording.
+    void ClearRecordingFacts();
     void EchoLine(const std::string& line);
 
     std::string InputFileText() const;
@@ -107,6 +112,9 @@ class TMainForm : public QMainWindow, public TCommandLineTarget {
     TCommandLineValues FOptions;
     double FSampleFrequency = 0;  // Hz, of the selected signal; 0 until one is selected
     double FF0 = 0, FB = 0, FFc = 0, FSmootherRate = 0, FLP = 0, FHP = 0;  // read at Start
+    // When the program started: the run record's start.
+    std::chrono::system_clock::time_point FStarted = std::chrono::system_clock::now();
+    std::optional<THypnogram> FHypnogram;  // the night's stages, read at Start
     bool FRunning = false;
     bool FFinished = false;
     int FExitCode = kExitOk;

@@ -1,7 +1,10 @@
 // The About window and the splash screen.
 #include "app/SplashForm.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLinearGradient>
@@ -23,15 +26,20 @@ namespace {
 // Where the method is looked up: a literature search, since the window names no authors.
 const char* const kMethodLink =
     "https://pubmed.ncbi.nlm.nih.gov/?term=microcontinuity+sleep+EEG+analysis";
-// Where questions go: the project's own pages, kept in one place for whoever distributes it.
-const char* const kMethodQuestionsLink = "https://vantrel.example.org/method";
-const char* const kProgramQuestionsLink = "https://vantrel.example.org/support";
+// Where the project's README lies, relative to the program's folder: beside it, in an installed
+// tree (bin/ beside share/doc/), or in the checkout that holds the build folder (build/app/).
+const char* const kReadmePlaces[] = {"README.md", "../share/doc/vantrel/README.md",
+                                     "../../README.md"};
 
 constexpr int kPictureWidth = 300;
 constexpr int kPictureHeight = 290;
 
+QString Link(const QString& url, const QString& text) {
+    return QStringLiteral("<a href=\"%1\">%2</a>").arg(url.toHtmlEscaped(), text);
+}
+
 QString Link(const char* url, const QString& text) {
-    return QStringLiteral("<a href=\"%1\">%2</a>").arg(QString::fromLatin1(url), text);
+    return Link(QString::fromLatin1(url), text);
 }
 
 QLabel* TextLine(const QString& html, QWidget* parent) {
@@ -60,6 +68,15 @@ QPainterPath SleepTrace(double top, double height) {
 }
 
 }  // namespace
+
+QString TMySplashForm::ReadmePath() {
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    for (const char* place : kReadmePlaces) {
+        const QFileInfo readme(programDir.filePath(QString::fromLatin1(place)));
+        if (readme.isFile()) return readme.canonicalFilePath();
+    }
+    return {};
+}
 
 QPixmap TMySplashForm::Picture() {
     QPixmap picture(kPictureWidth, kPictureHeight);
@@ -128,11 +145,13 @@ QWidget* TMySplashForm::BuildTexts() {
     column->addWidget(reference);
     column->addSpacing(8);
 
+    // The icon right after the line it opens, not at the window's far edge.
     auto* edfLine = new QHBoxLayout;
-    edfLine->addWidget(
-        TextLine(tr("Information on the EDF format: ") + Link(kEdfInfoLink, tr("EDF and EDF+")),
-                 texts),
-        1);
+    edfLine->setSpacing(4);
+    QLabel* edfText = TextLine(
+        tr("Information on the EDF format: ") + Link(kEdfInfoLink, tr("EDF and EDF+")), texts);
+    edfText->setWordWrap(false);
+    edfLine->addWidget(edfText);
     auto* Image1 = new QToolButton(texts);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
@@ -140,14 +159,21 @@ QWidget* TMySplashForm::BuildTexts() {
     Image1->setToolTip(QString::fromLatin1(kEdfInfoLink));
     connect(Image1, &QToolButton::clicked, this, &TMySplashForm::Image1Click);
     edfLine->addWidget(Image1);
+    edfLine->addStretch(1);
     column->addLayout(edfLine);
     column->addSpacing(8);
 
-    column->addWidget(TextLine(
-        tr("Questions on the method: ") + Link(kMethodQuestionsLink, tr("method pages")), texts));
-    column->addWidget(TextLine(
-        tr("Questions on the program: ") + Link(kProgramQuestionsLink, tr("support pages")),
-        texts));
+    // Questions on the method and on the program: the README describes the analysis, how to run
+    // it and what the results file holds.
+    const QString readme = ReadmePath();
+    QLabel* questions = TextLine(
+        tr("Questions on the method and on the program: ") +
+            (readme.isEmpty() ? tr("see README.md in the Vantrel sources")
+                              : Link(QUrl::fromLocalFile(readme).toString(), tr("README.md"))),
+        texts);
+    questions->setObjectName(QStringLiteral("LabelQuestions"));
+    questions->setToolTip(readme);
+    column->addWidget(questions);
     column->addStretch();
 
     auto* ok = new QPushButton(tr("Ok"), texts);

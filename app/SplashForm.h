@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QPixmap>
+#include <QString>
 
 class QLabel;
 class QPushButton;
@@ -30,6 +31,10 @@ class TMySplashForm : public QDialog {
 
     // The link on the EDF format that the icon beside its line opens.
     static const char* const kEdfInfoLink;
+
+    // The project's README that the window links to: beside the program, in an installed tree
+    // or in the checkout holding the build folder. Empty when none is found.
+    static QString ReadmePath();
 
   private:
     QWidget* BuildTexts();

@@ -1,16 +1,22 @@
 // The unattended run: the main window's batch behaviour on plain texts.
 #include "app/uBatchRun.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 #include "app/uInterrupt.h"
+#include "app/uRunOutputs.h"
 #include "app/uShellTools.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFTools.h"
+#include "edf/uSignalLabels.h"
 #include "support/uExceptions.h"
+#include "support/uVersion.h"
 #include "support/udStr.h"
 
 namespace vantrel {
@@ -37,8 +43,17 @@ std::unique_ptr<TProgressWindow> TBatchWindows::CreateProgress() {
     return std::make_unique<TBatchProgress>();
 }
 
-TBatchRun::TBatchRun(std::vector<std::string> args, TBatchWindows& windows)
-    : FArgs(std::move(args)), FWindows(windows), FBinding(windows, FProgressList, true) {
+void TBatchWindows::WritePicture(const TRunRecord&, const std::string&,
+                                 const std::string& pictureFile, const std::optional<THypnogram>&) {
+    throw Exception("Cannot write the picture \"" + pictureFile +
+                    "\": pictures are drawn by the window program");
+}
+
+TBatchRun::TBatchRun(std::vector<std::string> args, TBatchWindows& windows, TBatchMode mode)
+    : FArgs(std::move(args)),
+      FWindows(windows),
+      FMode(mode),
+      FBinding(windows, FProgressList, true) {
     FProgressList.OnAppend = [](const std::string& line) {
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fputc('\n', stderr);
@@ -99,15 +114,23 @@ void TBatchRun::InputFileChanged() {
 }
 
 void TBatchRun::SignalNumberChanged() {
-    const std::string& number = Field(TCommandField::SignalNumber);
-    if (number.empty() || !IsUsableRecording(Field(TCommandField::InputFile))) return;
+    std::string& number = Field(TCommandField::SignalNumber);
+    const std::string& input = Field(TCommandField::InputFile);
+    if (number.empty() || !IsUsableRecording(input)) return;
+    if (!IsSignalNumberText(number)) {
+        const TSignalText signal = ResolveSignalText(input, number);
+        FSignalProblem = signal.Problem;  // refused at Start, after the lines naming the files
+        if (!signal.ByLabel) return;
+        number = signal.Number;
+        FSignalByLabel = true;
+    }
     if (!IsInt32Text(number)) throw EConvertError("'" + number + "' is not a valid integer value");
     try {
-        const TSignalChoice choice =
-            ChooseSignal(Field(TCommandField::InputFile), StrToInt32Or0(number));
+        const TSignalChoice choice = ChooseSignal(input, StrToInt32Or0(number));
         FSignalMaximum = choice.SignalCount;
         if (!choice.InRange) return;
         FSampleFrequency = choice.SampleFrequency;
+        FSignalLabel = Trim(choice.Label);
         const TPrefilterValues filters = FiltersFromPrefilter(choice.Prefiltering);
         Field(TCommandField::LP) = filters.LP;
         Field(TCommandField::HP) = filters.HP;
@@ -122,23 +145,36 @@ void TBatchRun::Start() {
     const std::string& input = Field(TCommandField::InputFile);
     const std::string& output = Field(TCommandField::OutputFile);
     AppendLine("Analysing file \"" + input + "\"");
-    AppendLine("Signal# " + Trim(Field(TCommandField::SignalNumber)));
+    const std::string signal = Trim(Field(TCommandField::SignalNumber));
+    AppendLine("Signal# " + signal +
+               (FSignalByLabel ? " (" + HeaderTextToUtf8(FSignalLabel) + ")" : ""));
     AppendLine("Output file \"" + output + "\"");
     if (StoppedBySignal() || RefusedBeforeStart()) return;
     if (RegularFileExists(output) && !FOptions.OverwriteOutput) {
         Refuse("Output file already exists!");
         return;
     }
+    const std::size_t linesBeforeCheck = FProgressList.Lines().size();
     if (!CheckParameters()) {
+        const std::vector<std::string> messages(
+            FProgressList.Lines().begin() + static_cast<std::ptrdiff_t>(linesBeforeCheck),
+            FProgressList.Lines().end());
         AppendLine("Analysis parameters error");
         // Unattended, the last line must say what is wrong with an input that is refused.
-        if (FChecked.Focus == TParameterField::InputFile && !Trim(input).empty())
+        if (FChecked.Focus == TParameterField::InputFile && !Trim(input).empty()) {
             if (const std::string problem = RecordingProblem(Trim(input)); !problem.empty())
                 AppendLine(problem);
+        } else if (const std::string cause = ParameterCause(messages); !cause.empty()) {
+            AppendLine(cause);
+        }
         Finish(kExitFailed, true);
         return;
     }
-    if (StoppedBySignal()) return;
+    if (!ReadTheHypnogram() || StoppedBySignal()) return;
+    if (FMode == TBatchMode::Check) {  // the first deletion or write comes next
+        Finish(kExitOk, false);
+        return;
+    }
     if (FOptions.OverwriteOutput) RemoveEarlierResults(output);
     RunTheAnalysis();
 }
@@ -148,6 +184,11 @@ void TBatchRun::Refuse(const std::string& text, bool writeLog) {
     Finish(kExitFailed, writeLog);
 }
 
+void TBatchRun::Warn(const std::string& line) {
+    AppendLine(line);
+    FWarnings.push_back(line);
+}
+
 bool TBatchRun::RefusedBeforeStart() {
     const std::string input = Trim(Field(TCommandField::InputFile));
     const std::string output = Trim(Field(TCommandField::OutputFile));
@@ -155,10 +196,15 @@ bool TBatchRun::RefusedBeforeStart() {
         Refuse(problem, false);  // no log beside a directory or a device
         return true;
     }
-    const TFileRefusal refusal = CollidingFiles(input, output, true, FOptions.ExportBmp);
+    const TFileRefusal refusal =
+        CollidingFiles(input, output, true, FOptions.ExportBmp, FOptions.Picture);
     if (!refusal.Message.empty()) {
         // A log that would damage a file of the run is not written: the lines stay on stderr.
         Refuse(refusal.Message, refusal.LogWritable);
+        return true;
+    }
+    if (!FSignalProblem.empty()) {
+        Refuse(FSignalProblem);
         return true;
     }
     const std::string& number = Field(TCommandField::SignalNumber);
@@ -166,8 +212,12 @@ bool TBatchRun::RefusedBeforeStart() {
         Refuse("Signal " + Trim(number) + " is an EDF+ annotation signal");
         return true;
     }
+    if (const std::string gaps = GapsProblem(input); !gaps.empty()) {
+        Refuse(gaps);
+        return true;
+    }
     if (!output.empty()) {
-        FLock.emplace(output);
+        FLock.emplace(output, FMode == TBatchMode::Check);
         if (!FLock->Problem().empty()) {
             Refuse(FLock->Problem());
             return true;
@@ -180,10 +230,15 @@ bool TBatchRun::RefusedBeforeStart() {
         }
     }
     if (IsUsableRecording(input)) {
+        // The run does not stop for these; the check reports them as warnings. A recording read
+        // leniently is what the run always does, so only the check says so.
+        if (FMode == TBatchMode::Check)
+            if (const std::string lenient = LenientReadingWarning(input); !lenient.empty())
+                Warn(lenient);
         TEDFFile file;
         OpenForReading(file, input);
         if (const std::string warning = MissingRecordsWarning(file); !warning.empty())
-            AppendLine(warning);
+            Warn(warning);
     }
     return false;
 }
@@ -208,6 +263,45 @@ bool TBatchRun::CheckParameters() {
     return FChecked.Ok;
 }
 
+std::string TBatchRun::ParameterCause(const std::vector<std::string>& messages) const {
+    const TParameterField focus = FChecked.Focus;
+    const std::string number = Trim(FFields[size_t(TCommandField::SignalNumber)]);
+    if (focus == TParameterField::SignalNumber && IsSignalNumberText(number) &&
+        IsUsableRecording(FFields[size_t(TCommandField::InputFile)]))
+        return "Signal " + number + " does not exist: the recording has " +
+               std::to_string(FSignalMaximum) + " signals";
+    const bool parameter = focus == TParameterField::LP || focus == TParameterField::HP ||
+                           focus == TParameterField::F0 || focus == TParameterField::B ||
+                           focus == TParameterField::Fc || focus == TParameterField::Rate ||
+                           (focus == TParameterField::None && !messages.empty());
+    if (!parameter || FSampleFrequency <= 0) return {};  // no signal to name
+    auto filter = [](const char* name, const std::string& text) {
+        const std::string value = Trim(text);
+        return std::string(", ") + name + " " + (value.empty() ? "not given" : value + " Hz");
+    };
+    std::string cause = "Signal " + number + " (" + HeaderTextToUtf8(FSignalLabel) + ", " +
+                        FloatToStr(FSampleFrequency) + " Hz" +
+                        filter("LP", FFields[size_t(TCommandField::LP)]) +
+                        filter("HP", FFields[size_t(TCommandField::HP)]) + "): ";
+    for (std::size_t i = 0; i < messages.size(); ++i)
+        cause += (i ? "; " : "") + messages[i];
+    return cause;
+}
+
+bool TBatchRun::ReadTheHypnogram() {
+    try {
+        FHypnogram = NightHypnogram(Trim(Field(TCommandField::InputFile)), FOptions.Hypnogram,
+                                    FOptions.EpochSeconds);
+    } catch (const std::exception& e) {
+        Refuse(e.what());  // before anything is deleted or written
+        return false;
+    }
+    if (FHypnogram)
+        AppendLine("Sleep stages from " + FHypnogram->Path + " (" + FormatName(FHypnogram->Format) +
+                   ", " + std::to_string(FHypnogram->Spans.size()) + " stage spans)");
+    return true;
+}
+
 TAnalysisParam TBatchRun::CheckedParameters() const {
     TAnalysisParam AP;
     AP.InputFileName = FFields[static_cast<size_t>(TCommandField::InputFile)];
@@ -221,9 +315,28 @@ TAnalysisParam TBatchRun::CheckedParameters() const {
     return AP;
 }
 
+TRunCircumstances TBatchRun::Circumstances() const {
+    TRunCircumstances circumstances;
+    circumstances.CommandLine.push_back(kProgramName);
+    circumstances.CommandLine.insert(circumstances.CommandLine.end(), FArgs.begin(), FArgs.end());
+    circumstances.Started = FStarted;
+    circumstances.LP = FChecked.LP;
+    circumstances.HP = FChecked.HP;
+    circumstances.Hypnogram = FHypnogram;
+    return circumstances;
+}
+
 void TBatchRun::RunTheAnalysis() {
     ApplyEngineSettings(FOptions);
     const TAnalysisParam AP = CheckedParameters();
+    std::function<void(const TRunRecord&)> picture;
+    if (FOptions.Picture)
+        picture = [this, &AP](const TRunRecord& record) {
+            FWindows.WritePicture(record, AP.OutputFileName,
+                                  RunFiles(AP.OutputFileName, CurrentDirectory()).Picture,
+                                  FHypnogram);
+        };
+    const TRunOutputs outputs(Circumstances(), picture);
     bool completed = false;
     try {
         completed = RunAnalysis(AP.InputFileName, AP.SignalIndex, AP.OutputFileName, AP.F0, AP.B,
@@ -250,6 +363,7 @@ bool TBatchRun::StoppedBySignal() {
 void TBatchRun::Finish(int exitCode, bool writeLog) {
     if (FFinished) return;
     FFinished = true;
+    if (FMode == TBatchMode::Check) writeLog = false;
     const std::string& output = Field(TCommandField::OutputFile);
     if (writeLog && !FProgressList.Lines().empty() && ResultsNameProblem(output).empty()) {
         std::string error;
@@ -261,6 +375,42 @@ void TBatchRun::Finish(int exitCode, bool writeLog) {
     }
     if (FLock) FLock->Release();
     FExitCode = exitCode;
+}
+
+TCheckOutcome TBatchRun::CheckOutcome() const {
+    TCheckOutcome outcome;
+    const std::string number = Trim(FFields[size_t(TCommandField::SignalNumber)]);
+    if (IsSignalNumberText(number)) outcome.Signal = number;
+    outcome.Label = HeaderTextToUtf8(FSignalLabel);
+    if (FExitCode != kExitOk) {
+        outcome.Status = "failed";
+        if (!FProgressList.Lines().empty()) outcome.Reason = FProgressList.Lines().back();
+        return outcome;
+    }
+    outcome.Status = FWarnings.empty() ? "ok" : "warning";
+    for (const std::string& warning : FWarnings)
+        outcome.Reason += (outcome.Reason.empty() ? "" : "; ") + warning;
+    return outcome;
+}
+
+int RunCheck(std::vector<std::string> args, TBatchWindows& windows) {
+    TBatchRun check(std::move(args), windows, TBatchMode::Check);
+    const int exitCode = check.Run();
+    if (exitCode == kExitUsage) return exitCode;
+    const TCheckOutcome outcome = check.CheckOutcome();
+    std::string line;
+    for (const std::string* cell :
+         {&outcome.Status, &outcome.Signal, &outcome.Label, &outcome.Reason}) {
+        for (const char c : *cell)
+            line += c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+        line += cell == &outcome.Reason ? '\n' : '\t';
+    }
+    if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() ||
+        std::fflush(stdout) != 0) {
+        std::fprintf(stderr, "vantrel4: cannot write standard output: %s\n", std::strerror(errno));
+        return kExitOutput;
+    }
+    return exitCode;
 }
 
 }  // namespace vantrel

@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <system_error>
 
@@ -17,12 +19,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::array<const char*, 5> kFlagOptions = {"/?", "/BATCH", "/OVERWRITE", "/PRINTPIB",
-                                                     "/BMP"};
-constexpr std::array<const char*, 9> kValueOptions = {
-    "/LP:",        "/HP:",       "/UNDERSAMPLE=",   "/XPIBPLUS=",
-    "/XPIBMINUS=", "/XPIBZERO=", "/IIRBACKPOLATE=", "/DUE=",
-    "/THREADS="};
+constexpr std::array<const char*, 6> kFlagOptions = {"/?",        "/BATCH", "/OVERWRITE",
+                                                     "/PRINTPIB", "/BMP",   "/PNG"};
+constexpr std::array<const char*, 12> kValueOptions = {
+    "/LP:",        "/HP:",        "/UNDERSAMPLE=",   "/XPIBPLUS=",
+    "/XPIBMINUS=", "/XPIBZERO=",  "/IIRBACKPOLATE=", "/DUE=",
+    "/THREADS=",   "/HYPNOGRAM:", "/HYPNOGRAM=",     "/EPOCH="};
 
 constexpr std::size_t kF0FileReadLimit = 64 * 1024;
 
@@ -104,19 +106,42 @@ void HandlePositional(int position, const std::string& arg, TCommandLineTarget& 
     }
 }
 
+// The value of a file option as typed: the option's name is matched in any letter case, the
+// file name keeps its own ("--hypnogram=Night1.TSV" gives "Night1.TSV").
+std::string ValueAsTyped(const std::string& arg) {
+    const std::size_t at = arg.find_first_of(":=");
+    return at == std::string::npos ? std::string() : arg.substr(at + 1);
+}
+
 // The tests of one option, one after another: a test that handles the option empties s so that
-// no later test matches.
-void HandleOption(std::string s, TCommandLineTarget& target, TCommandLineValues& values) {
+// no later test matches. `typed` is the argument as it was typed.
+void HandleOption(std::string s, const std::string& typed, TCommandLineTarget& target,
+                  TCommandLineValues& values) {
+    if (StartsWith(s, "/HYPNOGRAM:") || StartsWith(s, "/HYPNOGRAM=")) {
+        values.Hypnogram = ValueAsTyped(typed);
+        return;
+    }
+    if (StartsWith(s, "/EPOCH=")) {
+        double seconds = 0;
+        if (TryStrToFloatGuess(AfterEquals(s), true, seconds) && seconds > 0 &&
+            std::isfinite(seconds))
+            values.EpochSeconds = seconds;
+        else
+            target.AppendLine("Invalid epoch length " + AfterEquals(s) + " (using " +
+                              FloatToStr(values.EpochSeconds) + " s)");
+        return;
+    }
     struct TFlag {
         const char* Option;
         bool TCommandLineValues::*Flag;
         const char* Line;
     };
-    static const std::array<TFlag, 4> flags = {{
+    static const std::array<TFlag, 5> flags = {{
         {"/BATCH", &TCommandLineValues::BatchMode, "--- BATCH mode ---"},
         {"/OVERWRITE", &TCommandLineValues::OverwriteOutput, "Overwriting existing files"},
         {"/PRINTPIB", &TCommandLineValues::PrintPiB, "Printing PiB histogram"},
         {"/BMP", &TCommandLineValues::ExportBmp, "Exporting PiB histogram to BMP"},
+        {"/PNG", &TCommandLineValues::Picture, "Drawing the night's picture"},
     }};
     for (const TFlag& flag : flags) {
         if (s == flag.Option) {
@@ -230,6 +255,26 @@ bool IsSignalListRequest(const std::vector<std::string>& args) {
     return upper == "--SIGNALS" || upper == "-SIGNALS" || upper == "/SIGNALS";
 }
 
+namespace {
+
+bool IsCheckArgument(const std::string& arg) {
+    const std::string upper = UpperAscii(arg);
+    return upper == "--CHECK" || upper == "-CHECK" || upper == "/CHECK";
+}
+
+}  // namespace
+
+bool IsCheckRequest(const std::vector<std::string>& args) {
+    return std::any_of(args.begin(), args.end(), IsCheckArgument);
+}
+
+std::vector<std::string> WithoutCheckRequest(const std::vector<std::string>& args) {
+    std::vector<std::string> rest;
+    std::copy_if(args.begin(), args.end(), std::back_inserter(rest),
+                 [](const std::string& arg) { return !IsCheckArgument(arg); });
+    return rest;
+}
+
 bool IsVersionRequest(const std::vector<std::string>& args) {
     if (args.empty()) return false;
     const std::string upper = UpperAscii(args.front());
@@ -250,7 +295,7 @@ TParseOutcome ParseCommandLine(const std::vector<std::string>& args, TCommandLin
             continue;
         }
         if (*option == "/?") return TParseOutcome::Usage;
-        HandleOption(*option, target, values);
+        HandleOption(*option, arg, target, values);
     }
     return TParseOutcome::Completed;
 }
@@ -264,10 +309,10 @@ std::string UsageText() {
         "EDFFile  = EDF inputfile",
         "SignalNr = signal to be analysed (1=first signal)",
         "OutFile  = filename of results file",
-        "F0       = ",
-        "B        = ",
-        "Fc       = ",
-        "Rate     = ",
+        "F0       = centre frequency (Hz)",
+        "B        = bandwidth (Hz)",
+        "Fc       = physiological low-pass cut-off (Hz)",
+        "Rate     = smoother update rate (1/s)",
         "",
         "Options:",
         "/Batch          = for batch processing, no user interaction",
@@ -282,6 +327,9 @@ std::string UsageText() {
         "/XPiBZero=      = override XpiBZero default value",
         "/IIRBackpolate= = backpolate value for SE filter",
         "/Threads=       = threads for the piB match curve (0 = one per core)",
+        "/PNG            = draw the night's picture to OutFile.png",
+        "/Hypnogram:     = sleep stages for the statistics (EDF+, TSV or text)",
+        "/Epoch=         = epoch length (s) of a plain-text hypnogram (30)",
         "/DUE=           = DU/E filter (DUE1987 or DUE2007)",
     };
     std::string text = lines[0];

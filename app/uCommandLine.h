@@ -47,6 +47,9 @@ struct TCommandLineValues {
     double IIRBackpolate = 0.5;         // "/IIRBACKPOLATE="
     std::string DUEFilterName = "DUE";  // "/DUE=": DUE, DUE1987 or DUE2007
     int32_t AnalysisThreads = 0;        // "/THREADS=": 0 = one per core; cohorts run 1 each
+    bool Picture = false;               // "/PNG": draw the night's picture beside the results
+    std::string Hypnogram;              // "/HYPNOGRAM:FILE" or "--hypnogram=FILE", as typed
+    double EpochSeconds = 30;           // "/EPOCH=s": epoch of a plain-text hypnogram
 };
 
 // Where the parsed arguments go. SetField writes a field's text and runs its change handler; an
@@ -89,6 +92,12 @@ bool HasBatchOption(const std::vector<std::string>& args);
 bool HasUsageOption(const std::vector<std::string>& args);
 // The first argument asks for the signal list ("--signals", "-signals" or "/SIGNALS").
 bool IsSignalListRequest(const std::vector<std::string>& args);
+// An argument asks for a check of the batch run that the others describe ("--check", "-check"
+// or "/CHECK", in any letter case). It may stand anywhere, so that a check typed at the end never
+// becomes a run; WithoutCheckRequest takes it out before the others are read, so it takes no
+// position.
+bool IsCheckRequest(const std::vector<std::string>& args);
+std::vector<std::string> WithoutCheckRequest(const std::vector<std::string>& args);
 // The first argument asks for the program's version ("--version", "-version" or "/VERSION").
 bool IsVersionRequest(const std::vector<std::string>& args);
 

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 namespace vantrel {
 
@@ -16,6 +17,21 @@ QString BoxText(QString text) {
     return text;
 }
 
+QString FirstFilter(const QString& filter) {
+    return filter.section(QStringLiteral(";;"), 0, 0);
+}
+
+// A name without an extension gets the first extension of the selected filter; a dot in a
+// folder's name is no extension of the file.
+QString AddFilterSuffix(const QString& fileName, const QString& selectedFilter) {
+    const QString name = fileName.section(QLatin1Char('/'), -1);
+    if (name.isEmpty() || name.contains(QLatin1Char('.'))) return fileName;
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+    const QRegularExpressionMatch match = pattern.match(selectedFilter);
+    if (!match.hasMatch()) return fileName;
+    return fileName + QLatin1Char('.') + match.captured(1);
+}
+
 }  // namespace
 
 void TQtDialogs::Error(QWidget* parent, const QString& text) {
@@ -24,6 +40,13 @@ void TQtDialogs::Error(QWidget* parent, const QString& text) {
 
 void TQtDialogs::Information(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox::information(parent, title, BoxText(text));
+}
+
+void TQtDialogs::Listing(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Information, title, QString(), QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::RichText);
+    box.setText(QStringLiteral("<pre>") + BoxText(text).toHtmlEscaped() + QStringLiteral("</pre>"));
+    box.exec();
 }
 
 bool TQtDialogs::Question(QWidget* parent, const QString& title, const QString& text,
@@ -36,11 +59,14 @@ bool TQtDialogs::Question(QWidget* parent, const QString& title, const QString& 
 
 QString TQtDialogs::ChooseFile(QWidget* parent, const QString& start, const QString& filter,
                                bool mustExist) {
-    if (mustExist) return QFileDialog::getOpenFileName(parent, QString(), start, filter);
+    // The dialogs open on the first filter whatever the start name's extension is.
+    QString selected = FirstFilter(filter);
+    if (mustExist) return QFileDialog::getOpenFileName(parent, QString(), start, filter, &selected);
     // A results file is usually new: any name may be typed; the overwrite question comes at
     // Start.
-    return QFileDialog::getSaveFileName(parent, QString(), start, filter, nullptr,
-                                        QFileDialog::DontConfirmOverwrite);
+    const QString name = QFileDialog::getSaveFileName(parent, QString(), start, filter, &selected,
+                                                      QFileDialog::DontConfirmOverwrite);
+    return name.isEmpty() ? name : AddFilterSuffix(name, selected);
 }
 
 }  // namespace vantrel

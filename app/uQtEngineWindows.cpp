@@ -5,9 +5,11 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPrinterInfo>
+#include <algorithm>
 #include <chrono>
 
 #include "app/FProgress.h"
+#include "app/uNightPicture.h"
 #include "app/uShellTools.h"
 #include "support/udRoot.h"
 
@@ -34,15 +36,19 @@ bool TQtEngineWindows::Confirm(const std::string& text) {
 }
 
 std::unique_ptr<TProgressWindow> TQtEngineWindows::CreateProgress() {
-    return std::make_unique<TShowProgress>(FOwner);
+    auto progress = std::make_unique<TShowProgress>(FOwner);
+    progress->SetFileName(FInputFileName);
+    return progress;
 }
 
 void TQtEngineWindows::SetMainWindowEnabled(bool enabled) {
+    FDisabledDepth = enabled ? std::max(FDisabledDepth - 1, 0) : FDisabledDepth + 1;
     // The controls and menus, not the window itself: its progress windows stay usable.
     auto* main = qobject_cast<QMainWindow*>(FOwner.data());
     if (!main) return;
-    if (main->centralWidget()) main->centralWidget()->setEnabled(enabled);
-    if (main->menuBar()) main->menuBar()->setEnabled(enabled);
+    const bool usable = FDisabledDepth == 0;
+    if (main->centralWidget()) main->centralWidget()->setEnabled(usable);
+    if (main->menuBar()) main->menuBar()->setEnabled(usable);
 }
 
 void TQtEngineWindows::ProcessMessages() {
@@ -68,6 +74,12 @@ void TQtBatchWindows::ShowPiBHistogram(const TPiBHistogramData& data, bool print
 std::string TQtBatchWindows::PrinterProblem() const {
     if (!QPrinterInfo::defaultPrinter().isNull()) return {};
     return TBatchWindows::PrinterProblem();
+}
+
+void TQtBatchWindows::WritePicture(const TRunRecord& record, const std::string& resultsFile,
+                                   const std::string& pictureFile,
+                                   const std::optional<THypnogram>& hypnogram) {
+    WriteRunPicture(record, resultsFile, pictureFile, hypnogram);
 }
 
 void InstallMessageProcessing(bool install) {

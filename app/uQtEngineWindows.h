@@ -16,9 +16,12 @@ namespace vantrel {
 
 class TQtEngineWindows : public TEngineWindows {
   public:
-    // owner: the main window (parent of the progress windows); disabled: what a run disables
-    // (the main window's controls and menus).
+    // owner: the main window (parent of the progress windows); a run disables its controls and
+    // menus.
     TQtEngineWindows(QWidget* owner, TDialogs& dialogs);
+
+    // The input file of the run, shown in its progress windows.
+    void SetInputFileName(const std::string& fileName) { FInputFileName = fileName; }
 
     void ShowError(const std::string& text) override;
     bool Confirm(const std::string& text) override;
@@ -30,14 +33,21 @@ class TQtEngineWindows : public TEngineWindows {
   private:
     QPointer<QWidget> FOwner;
     TDialogs& FDialogs;
+    std::string FInputFileName;
+    // Disabling nests (the run, a stage inside it, the main window around the run and its
+    // last boxes): the window is enabled again when the outermost holder lets go.
+    int FDisabledDepth = 0;
 };
 
-// A batch run's windows that draw the histogram off screen, to print or export it; nothing is
-// shown.
+// A batch run's windows that draw the histogram off screen, to print or export it, and the
+// night's picture; nothing is shown.
 class TQtBatchWindows : public TBatchWindows {
   public:
     void ShowPiBHistogram(const TPiBHistogramData& data, bool print, bool exportBmp) override;
     std::string PrinterProblem() const override;
+    void WritePicture(const TRunRecord& record, const std::string& resultsFile,
+                      const std::string& pictureFile,
+                      const std::optional<THypnogram>& hypnogram) override;
 };
 
 // The results window of the piB histogram (its own module): shows, prints and/or exports it.

@@ -15,13 +15,18 @@ namespace vantrel {
 
 namespace fs = std::filesystem;
 
-TResultsLock::TResultsLock(const std::string& resultsFileName) {
+TResultsLock::TResultsLock(const std::string& resultsFileName, bool probe) {
     const std::string lockName = ResultsLockFileName(resultsFileName);
+    const fs::path directory = fs::path(lockName).parent_path();
     std::error_code ec;
-    if (!fs::is_directory(fs::path(lockName).parent_path(), ec)) return;
+    if (!fs::is_directory(directory, ec)) return;
     // Read-only is enough for flock, and lets every user who may write the results lock a lock
     // file that another user created.
-    FDescriptor = ::open(lockName.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    const int create = probe ? 0 : O_CREAT;
+    FDescriptor = ::open(lockName.c_str(), O_RDONLY | create | O_CLOEXEC | O_NOCTTY, 0666);
+    if (FDescriptor < 0 && probe && errno == ENOENT &&
+        ::access(directory.c_str(), W_OK | X_OK) == 0)
+        return;  // the run would create it, and nobody can hold a file that does not exist
     if (FDescriptor < 0) {
         FProblem = "Cannot lock the results file " + resultsFileName + ": " + std::strerror(errno) +
                    " (" + lockName + ")";

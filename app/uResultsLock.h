@@ -22,8 +22,11 @@ class TResultsLock {
   public:
     // Tries once to lock the results file, never waits. A results file whose directory does
     // not exist needs no lock (nothing can be written there; the parameter check says so):
-    // then Held is false and Problem empty.
-    explicit TResultsLock(const std::string& resultsFileName);
+    // then Held is false and Problem empty. With `probe` nothing is created: a lock file that
+    // exists is locked as always, a missing one counts as free when its directory may be
+    // written (Held false then), and Problem is what a run would meet; for a check that must
+    // write nothing.
+    explicit TResultsLock(const std::string& resultsFileName, bool probe = false);
     ~TResultsLock();
     TResultsLock(const TResultsLock&) = delete;
     TResultsLock& operator=(const TResultsLock&) = delete;

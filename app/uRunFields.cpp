@@ -3,11 +3,14 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/uShellTools.h"
 #include "edf/uEDF.h"
+#include "edf/uEDFAnnotations.h"
 #include "edf/uEDFTools.h"
+#include "edf/uSignalLabels.h"
 #include "support/udStr.h"
 
 namespace vantrel {
@@ -44,6 +47,23 @@ TSignalChoice ChooseSignal(const std::string& fileName, int32_t number) {
     return choice;
 }
 
+TSignalText ResolveSignalText(const std::string& fileName, const std::string& text) {
+    TSignalText signal;
+    signal.Number = text;
+    if (Trim(text).empty() || IsSignalNumberText(text) || !IsUsableRecording(fileName))
+        return signal;
+    TEDFFile file;
+    OpenForReading(file, fileName);
+    const TSignalLabelMatch match = MatchSignalLabel(file, text);
+    signal.Problem = match.Problem;
+    if (match.Number > 0) {
+        signal.Number = std::to_string(match.Number);
+        signal.Label = match.Label;
+        signal.ByLabel = true;
+    }
+    return signal;
+}
+
 bool IsAnnotationSignal(const std::string& fileName, const std::string& numberText) {
     const std::string number = Trim(numberText);
     if (!IsInt32Text(number) || !RegularFileExists(fileName)) return false;
@@ -56,6 +76,16 @@ bool IsAnnotationSignal(const std::string& fileName, const std::string& numberTe
     } catch (const std::exception&) {
         return false;
     }
+}
+
+std::string GapsProblem(const std::string& fileName) {
+    if (!IsUsableRecording(fileName)) return {};
+    TEDFFile file;
+    OpenForReading(file, fileName);
+    const std::optional<TEDFGap> gap = FindFirstGap(file);
+    if (!gap) return {};
+    return "The recording has gaps: record " + std::to_string(gap->Record) + " starts at " +
+           FloatToStr(gap->Start) + " s, " + FloatToStr(gap->Expected) + " s expected (EDF+D)";
 }
 
 TFileRefusal CollidingFiles(const std::string& input, const std::string& output, bool batch,

@@ -24,9 +24,28 @@ struct TSignalChoice {
 // Reads the recording's header (leniently). Raises the library's error when it cannot.
 TSignalChoice ChooseSignal(const std::string& fileName, int32_t number);
 
+// What the text of a signal field names. A signal number (IsSignalNumberText) stays as it is
+// typed, without reading anything; any other text is a label text (uSignalLabels.h), matched
+// against the signals of the recording when it is a usable one. In a file that is no usable
+// recording a label text stays as typed: the parameter check reports the file.
+struct TSignalText {
+    std::string Number;    // the number as text: the text itself, or the number matched
+    std::string Label;     // the label of the signal matched, trimmed; empty for a number
+    std::string Problem;   // why a label text matched no signal, or several
+    bool ByLabel = false;  // the text named the signal by label and one was matched
+};
+TSignalText ResolveSignalText(const std::string& fileName, const std::string& text);
+
 // The signal that numberText names holds EDF+ annotations. False when the text is no number or
 // the recording cannot be read or has no such signal: the parameter check reports those.
 bool IsAnnotationSignal(const std::string& fileName, const std::string& numberText);
+
+// "The recording has gaps: record <n> starts at <t> s, <expected> s expected (EDF+D)" when the
+// data records of an EDF+D recording do not follow on from each other: analysed as if they did,
+// the smoother would run across the gap and every later second would carry a wrong clock time.
+// Empty for a contiguous recording, and for a file that is no usable recording (the parameter
+// check reports that). Raises the library's error when the annotations cannot be read.
+std::string GapsProblem(const std::string& fileName);
 
 // Why a run with these files must not start: the results file is the input, or a file the run
 // writes beside it (RunFiles: the batch log of a batch run, the run record, the lock, the

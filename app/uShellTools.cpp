@@ -10,8 +10,10 @@
 #include <fstream>
 #include <system_error>
 
+#include "analysis/uVantrel4.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFTools.h"
+#include "edf/uSignalLabels.h"
 #include "support/udStr.h"
 
 namespace vantrel {
@@ -119,6 +121,20 @@ bool RegularFileExists(const std::string& name) {
     return fs::is_regular_file(name, ec);
 }
 
+bool IsIncompleteResultsFile(const std::string& name) {
+    if (!RegularFileExists(name)) return false;
+    try {
+        TEDFFile file;
+        OpenForReading(file, name);
+        if (!file.IsValid() || file.SignalCount() != results::kSignals) return false;
+        const TCustomEDFSignalInfo& su = file.Signal(results::kSU);
+        // The final header fix of a complete run names signals 0..7 "Filtered".
+        return su.Label().compare(0, 3, "SU ") == 0 && Trim(su.PhysicalDimension()) != "Filtered";
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 std::string CurrentDirectory() {
     std::error_code ec;
     const fs::path dir = fs::current_path(ec);
@@ -165,7 +181,8 @@ TPrefilterValues FiltersFromPrefilter(const std::string& prefiltering) {
     return values;
 }
 
-bool ListSignals(const std::string& fileName, std::ostream& out, std::string& error) {
+bool ListSignals(const std::string& fileName, std::ostream& out, std::string& error,
+                 const std::string& signalText) {
     try {
         TEDFFile file;
         OpenForReading(file, fileName);
@@ -173,8 +190,26 @@ bool ListSignals(const std::string& fileName, std::ostream& out, std::string& er
             error = "\"" + fileName + "\" is not an EDF file that can be read";
             return false;
         }
+        int32_t first = 0, last = file.SignalCount();
+        if (!Trim(signalText).empty()) {
+            const bool number = IsSignalNumberText(signalText);
+            const TSignalLabelMatch match =
+                number ? TSignalLabelMatch{} : MatchSignalLabel(file, signalText);
+            const int32_t chosen = number ? StrToInt32Or0(signalText) : match.Number;
+            if (!match.Problem.empty()) {
+                error = match.Problem;
+                return false;
+            }
+            if (chosen < 1 || chosen > file.SignalCount()) {
+                error = "Signal " + Trim(signalText) + " does not exist: the recording has " +
+                        std::to_string(file.SignalCount()) + " signals";
+                return false;
+            }
+            first = chosen - 1;
+            last = chosen;
+        }
         const long double duration = file.FileInfo().RecordDuration();
-        for (int32_t k = 0; k < file.SignalCount(); ++k) {
+        for (int32_t k = first; k < last; ++k) {
             const TCustomEDFSignalInfo& signal = file.Signal(k);
             const long double frequency = signal.SamplesPerRecord() / duration;
             out << (k + 1) << '\t' << HeaderTextForDisplay(Trim(signal.Label())) << '\t'

@@ -1,7 +1,7 @@
 // Window-free helpers of the application shell: the file names of one run (results, batch log,
-// bitmap) and whether two names are the same file, the batch log itself, reading the filters of
-// a signal from its prefiltering text, showing header texts, and the signal list of
-// "vantrel4 --signals FILE".
+// bitmap), whether two names are the same file and whether a results file is incomplete, the
+// batch log itself, reading the filters of a signal from its prefiltering text, showing header
+// texts, and the signal list of "vantrel4 --signals FILE".
 #pragma once
 
 #include <ostream>
@@ -58,6 +58,11 @@ std::string ResultsNameProblem(const std::string& resultsFileName);
 // could wait for a writer.
 bool RegularFileExists(const std::string& name);
 
+// A results file that a run left before its end: a valid EDF file of 14 signals, SU first,
+// without the final header fix (signal 0's physical dimension is not "Filtered"). False for a
+// complete results file, a missing one and any other file.
+bool IsIncompleteResultsFile(const std::string& name);
+
 // The working directory, or "." when it cannot be had.
 std::string CurrentDirectory();
 
@@ -92,8 +97,11 @@ TPrefilterValues FiltersFromPrefilter(const std::string& prefiltering);
 // ---- Signal list --------------------------------------------------------------------------
 
 // Writes one line per signal of the recording: number (1 = first), label, sample frequency and
-// prefiltering, tab-separated. False with a message when the file is no EDF file that can be
-// read.
-bool ListSignals(const std::string& fileName, std::ostream& out, std::string& error);
+// prefiltering, tab-separated. With a signal text (a number, or labels as uSignalLabels.h
+// reads them) only the line of the signal it names. False with a message when the file is no
+// EDF file that can be read, when the number names no signal, or with the label matching's
+// refusal.
+bool ListSignals(const std::string& fileName, std::ostream& out, std::string& error,
+                 const std::string& signalText = {});
 
 }  // namespace vantrel

@@ -1,8 +1,15 @@
 // vantrel4: the microcontinuity analysis program, in a window or unattended.
 //
 //   vantrel4 [EDFFile SignalNr OutFile F0 B Fc Rate] [/OPTION ...]   (see "vantrel4 /?")
-//   vantrel4 --signals EDFFile     the recording's signals, to find the signal number
+//   vantrel4 --signals EDFFile [SIGNAL]  the recording's signals, to find the signal number;
+//                                  with SIGNAL (a number or labels) only the signal it names
+//   vantrel4 --check EDFFile SignalNr OutFile ...  the batch run's checks, nothing written
+//                                  (uBatchRun.h: RunCheck); --check may stand anywhere
 //   vantrel4 --version             the program's name and version
+//   vantrel4 --export RESULTS [OUT]  the results decoded, one row a second (uReportCommands.h)
+//   vantrel4 --summary RESULTS...  one row of numbers per night
+//   vantrel4 --plot RESULTS [OUT.png]  the night's picture (drawn by vantrel4-window)
+//   vantrel4 --cohort-page TABLE OUT.html  the cohort page of tools/cohort-run --plots
 //
 // Exit codes: 0 interactive end or a completed batch run, 1 after the usage text, 2 a batch run
 // that did not complete (the reason is the last line of its log and of standard error) or a
@@ -29,6 +36,7 @@
 
 #include "app/uBatchRun.h"
 #include "app/uCommandLine.h"
+#include "app/uReportCommands.h"
 #include "app/uRunFields.h"
 #include "app/uShellTools.h"
 #include "support/uVersion.h"
@@ -41,12 +49,19 @@ namespace fs = std::filesystem;
 
 constexpr const char* kWindowProgram = "vantrel4-window";
 
-// The piB histogram is printed or exported as a bitmap: a batch run that draws.
+// The piB histogram is printed or exported as a bitmap.
 bool DrawsHistogram(const std::vector<std::string>& args) {
     return std::any_of(args.begin(), args.end(), [](const std::string& arg) {
         const std::optional<std::string> option = OptionForm(arg);
         return option == "/BMP" || option == "/PRINTPIB";
     });
+}
+
+// The histogram or the night's picture is drawn: a batch run that draws.
+bool Draws(const std::vector<std::string>& args) {
+    return DrawsHistogram(args) ||
+           std::any_of(args.begin(), args.end(),
+                       [](const std::string& arg) { return OptionForm(arg) == "/PNG"; });
 }
 
 // A listing on standard output that could not be written completely (a full disk, /dev/full)
@@ -59,12 +74,12 @@ int OutputStatus() {
 }
 
 int SignalListCommand(const std::vector<std::string>& args) {
-    if (args.size() < 2) {
-        std::fprintf(stderr, "usage: vantrel4 --signals EDFFile\n");
+    if (args.size() < 2 || args.size() > 3) {
+        std::fprintf(stderr, "usage: vantrel4 --signals EDFFile [SIGNAL]\n");
         return kExitFailed;
     }
     std::string error;
-    if (!ListSignals(args[1], std::cout, error)) {
+    if (!ListSignals(args[1], std::cout, error, args.size() == 3 ? args[2] : std::string())) {
         std::fprintf(stderr, "vantrel4: %s\n", error.c_str());
         return kExitFailed;
     }
@@ -95,6 +110,15 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (IsSignalListRequest(args)) return SignalListCommand(args);
     if (IsVersionRequest(args)) return VersionCommand();
+    if (IsExportRequest(args)) return ExportCommand(args);
+    if (IsSummaryRequest(args)) return SummaryCommand(args);
+    if (IsCheckRequest(args)) {
+        if (DrawsHistogram(args)) return StartWindowProgram(argv);  // only it knows the printer
+        TBatchWindows windows;
+        return RunCheck(WithoutCheckRequest(args), windows);
+    }
+    if (IsCohortPageRequest(args)) return CohortPageCommand(args);
+    if (IsPlotRequest(args)) return StartWindowProgram(argv);
 
     const bool batch = HasBatchOption(args);
     const bool usage = HasUsageOption(args);
@@ -102,7 +126,7 @@ int main(int argc, char** argv) {
         PrintUsage();  // a box only when there is a person and a display to show it on
         return kExitUsage;
     }
-    if (batch && !DrawsHistogram(args)) {
+    if (batch && !Draws(args)) {
         TBatchWindows windows;
         return TBatchRun(args, windows).Run();
     }

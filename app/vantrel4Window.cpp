@@ -1,7 +1,9 @@
-// vantrel4-window: the part of vantrel4 that needs windows: the main window, the usage box, and
-// batch runs that print or export the piB histogram. vantrel4 starts it with its own arguments
-// when they ask for one of these; it takes the same arguments and gives the same exit codes.
+// vantrel4-window: the part of vantrel4 that needs windows: the main window, the usage box,
+// batch runs that print or export the piB histogram or draw the night's picture, the checks of
+// such runs, and --plot. vantrel4 starts it with its own arguments when they ask for one of
+// these; it takes the same arguments and gives the same exit codes.
 #include <QApplication>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
@@ -18,7 +20,9 @@
 #include "app/SplashForm.h"
 #include "app/uBatchRun.h"
 #include "app/uCommandLine.h"
+#include "app/uNightPicture.h"
 #include "app/uQtEngineWindows.h"
+#include "app/uReportCommands.h"
 #include "app/uRunFields.h"
 #include "app/uShellTools.h"
 #include "support/udRoot.h"
@@ -66,11 +70,23 @@ void CenterOnScreen(QWidget& window) {
         window.move(screen->availableGeometry().center() - window.rect().center());
 }
 
+// --plot draws on an image only: the offscreen platform whatever the environment says, so that
+// no display is ever needed, and no widgets.
+int Plot(int argc, char** argv, const std::vector<std::string>& args) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietMessages);
+    QGuiApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    return PlotCommand(args);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const bool batch = HasBatchOption(args);
+    if (IsPlotRequest(args)) return Plot(argc, argv, args);
+    const bool check = IsCheckRequest(args);  // unattended like a batch run
+    const bool batch = check || HasBatchOption(args);
     const bool usage = HasUsageOption(args);
     if (usage && (batch || !HaveDisplay())) {
         PrintUsage();  // a box only when there is a person and a display to show it on
@@ -97,9 +113,13 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("vantrel4"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vantrel"));
     if (usage) {
-        TQtDialogs().Information(nullptr, QStringLiteral("Vantrel version 4"),
-                                 QString::fromStdString(UsageText()));
+        TQtDialogs().Listing(nullptr, QStringLiteral("Vantrel version 4"),
+                             QString::fromStdString(UsageText()));
         return kExitUsage;
+    }
+    if (check) {
+        TQtBatchWindows windows;
+        return RunCheck(WithoutCheckRequest(args), windows);
     }
     if (batch) {
         TQtBatchWindows windows;

@@ -19,6 +19,7 @@ inline constexpr const char* kMsgWriteData = "Error writing file data";
 inline constexpr const char* kMsgContainsData = "Data file already contains data";
 inline constexpr const char* kMsgInvalidFieldValues = "Invalid field value(s)";
 inline constexpr const char* kMsgHeaderInvalid = "Invalid or incomplete file header";
+inline constexpr const char* kMsgAnnotations = "Invalid EDF+ annotations";
 
 // Base of the family; raised itself when a file is to be created without a file name.
 class EDataFile : public Exception {
@@ -30,7 +31,7 @@ class EDataFile : public Exception {
     explicit EDataFile(const std::string& message) : Exception(message) {}
 };
 
-// The macro keeps the nine members of the family alike: a default constructor with the fixed
+// The macro keeps the members of the family alike: a default constructor with the fixed
 // message, one that appends ": " and the reason to it ("Error reading file data: file ends
 // before record 7"), and the class name. Callers that compare messages compare the fixed part.
 #define VANTREL_DATAFILE_ERROR(Name, message)                    \
@@ -61,6 +62,9 @@ VANTREL_DATAFILE_ERROR(EDataFileDataExists, kMsgContainsData);
 VANTREL_DATAFILE_ERROR(EDataFileFieldValue, kMsgInvalidFieldValues);
 // Record access on a file that is not open (or whose new header is not complete yet).
 VANTREL_DATAFILE_ERROR(EDataFileHeaderInvalid, kMsgHeaderInvalid);
+// EDF+ annotation lists that cannot be read: malformed bytes, a data record without its time
+// keeping, an EDF+D file without an annotation signal (uEDFAnnotations.h).
+VANTREL_DATAFILE_ERROR(EDataFileAnnotations, kMsgAnnotations);
 
 #undef VANTREL_DATAFILE_ERROR
 

@@ -95,6 +95,11 @@ void TCustomBaseEDFFile::SetReadOnly(bool readOnly) {
     FReadOnly = readOnly;
 }
 
+void TCustomBaseEDFFile::SetAcceptAnnotationOnly(bool accept) {
+    if (Active()) throw EDataFileIsOpen();
+    FAcceptAnnotationOnly = accept;
+}
+
 void TCustomBaseEDFFile::SetStrictChecking(bool strict) {
     FStrictChecking = strict;
     if (!Active()) return;
@@ -150,8 +155,23 @@ bool TCustomBaseEDFFile::RecordLayoutSound() const {
     return true;
 }
 
+bool TCustomBaseEDFFile::AnnotationOnlyWithoutDuration() const {
+    if (!FAcceptAnnotationOnly || FSignals.empty()) return false;
+    for (int index = 0; index < kEDFFieldCount; ++index)
+        if (index != ffRecordDuration && !FFileInfo->FieldValid(index)) return false;
+    // The text itself is read again: a text that does not parse leaves the old value behind.
+    const std::string& text = FFileInfo->RawIn().RecordDuration();
+    double duration = -1;
+    if (!TryStrToFloatSep(Trim(text), FDecimalSeparator, FThousandSeparator, duration) ||
+        duration != 0 || (FStrictChecking && !IsLeftAligned(text)))
+        return false;
+    return std::all_of(FSignals.begin(), FSignals.end(),
+                       [](const auto& signal) { return signal->IsAnnotation(); });
+}
+
 bool TCustomBaseEDFFile::AllHeadersValid() const {
-    if (FSignals.empty() || !FFileInfo->AllFieldsValid()) return false;
+    if (FSignals.empty()) return false;
+    if (!FFileInfo->AllFieldsValid() && !AnnotationOnlyWithoutDuration()) return false;
     for (const auto& signal : FSignals)
         if (!signal->AllFieldsValid()) return false;
     return RecordLayoutSound();
@@ -733,8 +753,10 @@ void TCustomEDFFile::CreateNew(int32_t signalCount, bool overwrite) {
 bool TCustomEDFFile::StrictLayoutValid() const {
     const int64_t recordBytes = static_cast<int64_t>(RecordSamples()) * 2;
     if (recordBytes > kEDFStrictMaxRecordBytes) return false;
+    // An accepted annotation-only file has a duration of 0 and no rate to keep small.
     const long double duration = FileInfo().RecordDuration();
-    if (duration < 1 && recordBytes / duration < kEDFStrictMaxRecordBytes) return false;
+    if (duration > 0 && duration < 1 && recordBytes / duration < kEDFStrictMaxRecordBytes)
+        return false;
     const int32_t records = FileInfo().NumberOfRecords();
     if (records >= 0 &&
         FileSize() != FileInfo().HeaderBytes() + static_cast<int64_t>(records) * recordBytes)

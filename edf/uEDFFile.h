@@ -88,6 +88,15 @@ class TCustomBaseEDFFile {
     bool ReadOnly() const { return FReadOnly; }
     void SetReadOnly(bool readOnly);
 
+    // Accept annotation-only files: with this set, a file whose every signal is an EDF+
+    // annotation signal ("EDF Annotations", no samples) is valid although its record duration
+    // field reads 0, as hypnograms and other scoring files are written; its RecordDuration is
+    // then 0, and no rate may be derived from it. Every other header field must still be valid,
+    // and a file with any ordinary signal is checked as always. Initially false; the annotation
+    // reader (uEDFAnnotations.h) sets it. Raises EDataFileIsOpen while open or creating.
+    bool AcceptAnnotationOnly() const { return FAcceptAnnotationOnly; }
+    void SetAcceptAnnotationOnly(bool accept);
+
     // Strict conformance checking of the header; initially true. When open or creating the
     // headers re-derive every field under the new setting.
     bool StrictChecking() const { return FStrictChecking; }
@@ -215,9 +224,12 @@ class TCustomBaseEDFFile {
     std::string RecordAccessProblem(int32_t index, size_t bufferSize, bool writing) const;
     void CheckWrite(int32_t index) const;
 
-    // Every header has every field valid, there is at least one signal, and the record layout
-    // is sound.
+    // Every header has every field valid (but see AcceptAnnotationOnly), there is at least one
+    // signal, and the record layout is sound.
     bool AllHeadersValid() const;
+    // AcceptAnnotationOnly is set, every signal is an annotation signal, the record duration
+    // text reads 0 and every other main header field is valid.
+    bool AnnotationOnlyWithoutDuration() const;
     // Signal headers match the signal count (1..9999), every signal has SamplesPerRecord > 0
     // and a data record is at most kEDFMaxRecordBytes.
     bool RecordLayoutSound() const;
@@ -251,6 +263,7 @@ class TCustomBaseEDFFile {
     std::string FFileName;
     std::unique_ptr<TMinimalReadBufferSizeFileStream> FStream;
     bool FReadOnly = false;
+    bool FAcceptAnnotationOnly = false;
     std::vector<std::unique_ptr<TCustomEDFSignalInfo>> FSignals;
     bool FStrictChecking = true;
     char FThousandSeparator = '\0';

@@ -675,6 +675,10 @@ void TCustomEDFSignalInfo::Assign(const TPersistent* source) {
     UpdateGain();
 }
 
+bool TCustomEDFSignalInfo::IsAnnotation() const {
+    return Trim(FLabel) == kEDFAnnotationsLabel;
+}
+
 // ---- Log-float declaration --------------------------------------------------------------------
 
 bool TCustomEDFSignalInfo::IsLogFloat() const {

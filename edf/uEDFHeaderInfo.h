@@ -78,6 +78,9 @@ inline constexpr std::array<int, kEDFFieldCount> kEDFFileFieldWidths = {8, 80, 8
                                                                         8, 44, 8,  8, 4};
 inline constexpr std::array<int, kEDFFieldCount> kEDFSignalFieldWidths = {16, 80, 8,  8, 8,
                                                                           8,  8,  80, 8, 32};
+// The label of an EDF+ annotation signal, whose "samples" are annotation lists
+// (uEDFAnnotations.h).
+inline constexpr const char* kEDFAnnotationsLabel = "EDF Annotations";
 
 // ---- Raw texts --------------------------------------------------------------------------------
 
@@ -474,6 +477,10 @@ class TCustomEDFSignalInfo : public TCustomEDFFileHeaderInfo {
     // 8: samples of this signal in one data record; valid when > 0.
     int32_t SamplesPerRecord() const { return FSamplesPerRecord; }
     const std::string& Reserved() const { return FReserved; }  // 9
+
+    // An EDF+ annotation signal: its label, without blanks around it, is "EDF Annotations".
+    // Its bytes hold annotation lists, not samples.
+    bool IsAnnotation() const;
 
     // Physical units per digital step. GainValid: the four range fields are valid and neither
     // range is empty; Gain is meaningful only then.

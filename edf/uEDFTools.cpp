@@ -132,4 +132,24 @@ std::string MissingRecordsWarning(const TEDFFile& file) {
            " complete data records; its header says " + std::to_string(statedRecords);
 }
 
+std::string LenientReadingWarning(const std::string& fileName) {
+    try {
+        if (!IsValidEDFFile(fileName, false)) return {};
+        TEDFFile file;
+        file.SetFileName(fileName);
+        file.SetReadOnly(true);
+        file.SetStrictChecking(true);
+        file.SetActive(true);
+        if (file.IsValid()) return {};
+        const std::vector<std::string> problems = HeaderProblems(file);
+        if (problems.empty()) return {};
+        std::string warning = "Read leniently; a strict reader refuses it: " + problems.front();
+        if (problems.size() > 1)
+            warning += " (and " + std::to_string(problems.size() - 1) + " more)";
+        return warning;
+    } catch (const std::exception&) {
+        return {};  // what cannot be read at all is refused by the checks that read it
+    }
+}
+
 }  // namespace vantrel

@@ -46,4 +46,11 @@ std::string RecordingProblem(const std::string& fileName);
 // analysis sees only what is there). Empty otherwise, also for the -1 of an unfinished file.
 std::string MissingRecordsWarning(const TEDFFile& file);
 
+// "Read leniently; a strict reader refuses it: <the first strict HeaderProblems>" with
+// " (and <n> more)" when there are more, for a file that is valid EDF only when read leniently
+// (non-ASCII labels, a patient field out of form, a file size that does not fit the header).
+// Empty for a file that passes strict checking and for one that is no valid EDF file at all.
+// Reads the header only.
+std::string LenientReadingWarning(const std::string& fileName);
+
 }  // namespace vantrel

@@ -512,4 +512,10 @@ bool GuessSeparatorsWithDefaults(const std::string& text, char& decimalSeparator
     return decimalSeparator != '\0' && thousandSeparator != '\0';
 }
 
+std::string FloatToShortestStr(double x) {
+    char text[64];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, x);
+    return error == std::errc() ? std::string(text, end) : std::string();
+}
+
 }  // namespace vantrel

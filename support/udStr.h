@@ -61,6 +61,10 @@ std::string FormatFloatGeneral(long double x, int precision, char decimalSeparat
 
 // The system's general format for texts: 15 significant digits, '.' as decimal separator.
 std::string FloatToStr(long double x);
+// The shortest text that reads back as the same double ("0.1", "1e-05", "-3276.7"), with "."
+// whatever the locale; "nan", "inf" and "-inf" for the values that have no number. For tables
+// that other programs read back exactly.
+std::string FloatToShortestStr(double x);
 
 // The shortest general-format text of x that fits width characters, trying 'width' down to 2
 // significant digits. Raises EConvertError "String exceeds max string length" when nothing fits.

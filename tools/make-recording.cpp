@@ -42,6 +42,9 @@ constexpr const char* kHelp =
     "  --content=C      what the signals hold (also --content C): sleep, the night above\n"
     "                   (default); sines, signal 1 with 1 Hz slow waves under a 5-minute\n"
     "                   envelope, a 10 Hz rhythm and white noise, the others uniform noise\n"
+    "  --start=\"dd.mm.yy hh.mm.ss\"\n"
+    "                   start date and time (default \"01.01.26 23.00.00\"), to line a\n"
+    "                   recording up with a hypnogram\n"
     "  --help           this text\n"
     "\n"
     "Exit status: 0 written, 1 wrong arguments, 2 the file could not be written.\n";
@@ -55,6 +58,8 @@ struct TOptions {
     double PhysicalMin = -250, PhysicalMax = 250;
     uint64_t Seed = 1;
     bool Sines = false;  // --content=sines
+    std::string StartDate = "01.01.26", StartClock = "23.00.00";
+    bool StartGiven = false;
     std::string FileName;
 };
 
@@ -73,6 +78,22 @@ bool ReadDuration(std::string text, double& seconds) {
     if (!ReadNumber(text, seconds)) return false;
     seconds *= unit;
     return seconds > 0;
+}
+
+// "dd.mm.yy" or "hh.mm.ss": three two-digit numbers separated by dots.
+bool IsHeaderDateOrClock(const std::string& text) {
+    if (text.size() != 8 || text[2] != '.' || text[5] != '.') return false;
+    for (const size_t i : {0, 1, 3, 4, 6, 7})
+        if (text[i] < '0' || text[i] > '9') return false;
+    return true;
+}
+
+bool ReadStart(const std::string& text, std::string& date, std::string& clock) {
+    const size_t blank = text.find(' ');
+    if (blank == std::string::npos) return false;
+    date = text.substr(0, blank);
+    clock = Trim(text.substr(blank + 1));
+    return IsHeaderDateOrClock(date) && IsHeaderDateOrClock(clock);
 }
 
 bool ReadRange(const std::string& text, double& low, double& high) {
@@ -114,6 +135,10 @@ std::string ParseArguments(int argc, char** argv, TOptions& o) {
         } else if (name == "--physical") {
             if (!ReadRange(value, o.PhysicalMin, o.PhysicalMax))
                 return "the physical range must be LO:HI with LO < HI";
+        } else if (name == "--start") {
+            if (!ReadStart(value, o.StartDate, o.StartClock))
+                return "the start must read \"dd.mm.yy hh.mm.ss\", not \"" + value + "\"";
+            o.StartGiven = true;
         } else if (name == "--seed") {
             if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos)
                 return "the seed must be a whole number";
@@ -340,9 +365,10 @@ void WriteRecording(const TOptions& o) {
     file.CreateNew(o.Signals, true);
     TCustomEDFFileInfo& info = file.FileInfo();
     info.SetPatient("X X X Synthetic_sleeper");
-    info.SetRecording("Startdate 01-JAN-2026 X X make-recording seed " + std::to_string(o.Seed));
-    info.SetStartDateText("01.01.26");
-    info.SetStartClockText("23.00.00");
+    info.SetRecording(std::string(o.StartGiven ? "Startdate X" : "Startdate 01-JAN-2026") +
+                      " X X make-recording seed " + std::to_string(o.Seed));
+    info.SetStartDateText(o.StartDate);
+    info.SetStartClockText(o.StartClock);
     info.SetRecordDuration(o.Record);
     for (int k = 0; k < o.Signals; ++k) {
         TCustomEDFSignalInfo& s = file.Signal(k);

@@ -5,13 +5,16 @@
 set -euo pipefail
 
 # parallel: tools/cohort-run; time: bench/e2e.
-packages=(g++ cmake make python3 libgtest-dev libgmock-dev libbenchmark-dev locales parallel time)
+# nlohmann-json3-dev: the run records (report/).
+packages=(g++ cmake make python3 libgtest-dev libgmock-dev libbenchmark-dev locales parallel time
+          nlohmann-json3-dev)
 if [ -f "$(dirname "$0")/../app/CMakeLists.txt" ]; then
     # Qt 6 for the windows (Qt Charts needs the OpenGL module's CMake files, which
-    # qt6-charts-dev does not pull in); a font for their texts; Xvfb for looking at them without
-    # a screen; (the locales package is in the list above).
+    # qt6-charts-dev does not pull in); a font for their texts and the night's pictures; Xvfb
+    # for looking at them without a screen; (the locales package is in the list above).
+    # chromium and tidy: the cohort page's test loads it in a headless browser and checks it.
     packages+=(qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core xvfb xauth
-               locales)
+               locales chromium tidy)
 fi
 
 sudo=""

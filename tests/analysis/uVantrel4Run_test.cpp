@@ -262,7 +262,7 @@ TEST_F(AnalysisRun, DecisionTableForAnExistingResultsFile) {
         const std::string questions[] = {
             "You have previously calculated SU and SS with" + cr + "different analysis parameters" +
                 cr + cr + "Recalculate SS and SU with new analysis parameters?",
-            "Microcontinuity file " + a.Input + " already contains:" + cr + cr +
+            "Microcontinuity file " + a.Output + " already contains:" + cr + cr +
                 file.FileInfo().GetPatient() + cr + file.FileInfo().GetRecording() + cr +
                 "fCompute/fc/f0/B =64.000/1.800/1.000/1.500Hz." + cr +
                 file.Signal(0).Prefiltering() + cr + cr +

@@ -11,6 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -43,7 +46,8 @@ struct BatchOptions {
     std::filesystem::path WatchedFile;
     int KillAtOpen = 0;
     int KillAfterWrites = 0;
-    int KillSignal = SIGKILL;  // sent at the kill point
+    int KillSignal = SIGKILL;      // sent at the kill point
+    std::filesystem::path Stdout;  // where standard output goes (default: nowhere)
 };
 
 inline std::filesystem::path Vantrel4() {
@@ -77,7 +81,10 @@ namespace detail {
     dup2(errFd, STDERR_FILENO);
     const int null = open("/dev/null", O_RDWR);
     dup2(null, STDIN_FILENO);
-    dup2(null, STDOUT_FILENO);
+    const int out = options.Stdout.empty()
+                        ? null
+                        : open(options.Stdout.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(out, STDOUT_FILENO);
     if (!options.WorkDir.empty() && chdir(options.WorkDir.c_str()) != 0) _exit(126);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     if (options.FileSizeLimit > 0) {
@@ -179,5 +186,38 @@ inline std::vector<std::string> Lines(const std::string& text) {
     }
     return lines;
 }
+
+// A test suite of vantrel4 runs in one scratch folder, made before the suite (MakeFolder in
+// SetUpTestSuite) and removed after it (TearDownTestSuite).
+class TRunFolderSuite : public ::testing::Test {
+  protected:
+    // A new empty folder "<prefix>-XXXXXX" in the system's temporary directory.
+    static void MakeFolder(const std::string& prefix) {
+        std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX"));
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    static void TearDownTestSuite() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    // tools/make-recording OPTIONS <folder>/NAME.
+    static void MakeRecording(const std::string& name, const std::string& options) {
+        const std::string command = std::string(VANTREL_TOOLS_DIR) + "/make-recording " + options +
+                                    " '" + (dir_ / name).string() + "' >/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    // vantrel4 with the arguments, run in the folder.
+    static BatchRun Run(const std::vector<std::string>& args, BatchOptions options = {}) {
+        options.WorkDir = dir_;
+        return RunBatch(args, options);
+    }
+    // The lines of a file of the folder (a batch log).
+    static std::vector<std::string> Log(const std::string& name) {
+        return Lines(ReadBytes(dir_ / name));
+    }
+
+    static inline std::filesystem::path dir_;
+};
 
 }  // namespace vantrel_test

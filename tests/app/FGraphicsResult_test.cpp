@@ -13,6 +13,7 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <filesystem>
 #include <fstream>
@@ -139,6 +140,18 @@ TEST(ResultsWindow, FullViewSpansTheHistogram) {
         form.Graph()->ResetView();
         EXPECT_DOUBLE_EQ(form.Graph()->CurrentView().YMax, c.range.YMax);
         EXPECT_DOUBLE_EQ(form.Graph()->CurrentView().XMin, c.range.XMin);
+
+        // Turning the wheel out, anywhere, ends at the full view.
+        form.Graph()->ZoomTo({0, 8000, c.range.YMin, c.range.YMax});
+        const QPointF corner(form.Graph()->viewport()->width() - 5, 5);
+        QWheelEvent out(corner, form.Graph()->viewport()->mapToGlobal(corner), {}, {0, -120},
+                        Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        for (int turn = 0; turn < 10; ++turn)
+            QCoreApplication::sendEvent(form.Graph()->viewport(), &out);
+        EXPECT_DOUBLE_EQ(form.Graph()->CurrentView().XMin, c.range.XMin);
+        EXPECT_DOUBLE_EQ(form.Graph()->CurrentView().XMax, c.range.XMax);
+        EXPECT_DOUBLE_EQ(form.Graph()->CurrentView().YMin, c.range.YMin);
+        EXPECT_DOUBLE_EQ(form.Graph()->CurrentView().YMax, c.range.YMax);
     }
 }
 
@@ -195,6 +208,40 @@ TEST(ResultsWindow, TitleTexts) {
     EXPECT_EQ(PiBTitleText(-5), "Histogram SU-SS and detected (LOG)piB (=-5)");
     EXPECT_EQ(PiBTitleText(1234) + PiBTitleSuffix("/d/n1.edf", "EEG Fpz-Cz"),
               "Histogram SU-SS and detected (LOG)piB (=1234) File:/d/n1.edf Signal:EEG Fpz-Cz");
+}
+
+TEST(ResultsWindow, TitleShortensThePathNeverPiB) {
+    const std::string path =
+        "/tmp/cohort-2024-sleep-study-department-of-clinical-neurophysiology/participant-0042/"
+        "visit-2/night.edf";
+    TFormGraphResult form;
+    form.SetTitle(PiBTitleText(22201));
+    form.AppendFileToTitle(path, "EEG C3-A2");
+    EXPECT_EQ(form.TitleText().toStdString(),
+              PiBTitleText(22201) + PiBTitleSuffix(path, "EEG C3-A2"));
+    form.PrepareOffScreen();
+    EXPECT_EQ(form.size(), QSize(624, 503));  // the window as designed holds the title
+    const auto* piB = form.findChild<QLabel*>("LabelTitle");
+    const auto* file = form.findChild<QLabel*>("LabelFile");
+    const struct {
+        int width;  // 1: as narrow as the window goes
+        const char* pathEnd;
+        bool shortened;
+    } cases[] = {{624, "/visit-2/night.edf", true}, {1, "", true}, {2000, path.c_str(), false}};
+    for (const auto& c : cases) {
+        form.resize(c.width, form.height());
+        QCoreApplication::processEvents();
+        SCOPED_TRACE(file->text().toStdString());
+        EXPECT_EQ(piB->text(), "Histogram SU-SS and detected (LOG)piB (=22201)");
+        EXPECT_TRUE(file->text().startsWith("File:/"));
+        EXPECT_TRUE(file->text().endsWith(QString(c.pathEnd) + " Signal:EEG C3-A2"));
+        EXPECT_EQ(file->text().contains(QChar(0x2026)), c.shortened);
+        for (const QLabel* line : {piB, file}) {  // one line each, none cut
+            EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()),
+                      line->contentsRect().width());
+            EXPECT_LE(line->height(), line->fontMetrics().height() * 3 / 2);
+        }
+    }
 }
 
 TEST(ResultsWindow, InteractiveWindowIsModalUntilOk) {

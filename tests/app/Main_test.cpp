@@ -1,36 +1,53 @@
 // The main window under Qt's offscreen platform, with dialogs answered by the test: the fields at
 // start, the presets, browsing the real recordings, the parameter check's messages and focus,
-// the overwrite question and the refusals at Start, and the command line applied to the fields.
+// the overwrite question and the refusals at Start, the command line applied to the fields, the
+// results-file dialog's extension, and the end of a run that stopped.
 #include "app/Main.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest/QTest>
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "SharedData.h"
+#include "app/FGraphicsResult.h"
+#include "app/FProgress.h"
 #include "app/uResultsLock.h"
+#include "app/uShellTools.h"
 #include "app/uSpinField.h"
+#include "report/uRunRecord.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using vantrel::TMainForm;
 
-// Records every box and answers questions from a script (No when the script is empty).
+// Records every box, and whether the main window behind it could be used, and answers
+// questions from a script (No when the script is empty).
 class FakeDialogs : public vantrel::TDialogs {
   public:
-    void Error(QWidget*, const QString& text) override { Errors.push_back(text.toStdString()); }
-    void Information(QWidget*, const QString&, const QString& text) override {
+    void Error(QWidget* parent, const QString& text) override {
+        Errors.push_back(text.toStdString());
+        UsableBehind.push_back(Usable(parent));
+    }
+    void Information(QWidget* parent, const QString&, const QString& text) override {
         Informations.push_back(text.toStdString());
+        UsableBehind.push_back(Usable(parent));
+    }
+    void Listing(QWidget* parent, const QString& title, const QString& text) override {
+        Information(parent, title, text);
     }
     bool Question(QWidget*, const QString& title, const QString& text, bool defaultYes) override {
         Questions.push_back(title.toStdString() + "|" + text.toStdString() +
@@ -43,7 +60,36 @@ class FakeDialogs : public vantrel::TDialogs {
     QString ChooseFile(QWidget*, const QString&, const QString&, bool) override { return {}; }
 
     std::vector<std::string> Errors, Informations, Questions;
+    std::vector<bool> UsableBehind;
     std::deque<bool> Answers;
+
+  private:
+    static bool Usable(QWidget* parent) {
+        const auto* main = qobject_cast<QMainWindow*>(parent);
+        return main && main->centralWidget()->isEnabled() && main->menuBar()->isEnabled();
+    }
+};
+
+// Presses Cancel of every progress window as soon as it shows.
+class CancelOnShow : public QObject {
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            if (auto* progress = qobject_cast<vantrel::TShowProgress*>(watched))
+                progress->Button1Click();
+        return false;
+    }
+};
+
+// Closes the results window once it shows, as a person who has looked at piB.
+class CloseResultsOnShow : public QObject {
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            if (auto* results = qobject_cast<vantrel::TFormGraphResult*>(watched))
+                QTimer::singleShot(0, results, [results] { results->accept(); });
+        return false;
+    }
 };
 
 class MainWindow : public ::testing::Test {
@@ -189,6 +235,57 @@ TEST_F(MainWindow, BrowsesTheSignalsOfRealRecordings) {
     EXPECT_EQ(dialogs.Errors, std::vector<std::string>{"Invalid EDF inputfilename"});
 }
 
+TEST_F(MainWindow, AnotherInputNameClearsThePreviousRecordingsFacts) {
+    VANTREL_NEED_SHARED_DATA();
+    const fs::path text = dir / "notes.edf";
+    std::ofstream(text) << "not a recording";
+    Open();
+    for (const fs::path& name : {dir / "missing.edf", text}) {
+        Edit("EditInFileName")
+            ->setText(QString::fromStdString(Recording("sleepedf-sc4001-5min.edf")));
+        ASSERT_EQ(Edit("EditLP")->text(), "100");
+        ASSERT_EQ(form->SampleFrequency(), 100);
+        Edit("EditInFileName")->setText(QString::fromStdString(name.string()));
+        EXPECT_EQ(Label("LabelSignalName"), "No valid EDF file selected") << name;
+        EXPECT_EQ(Label("LabelFilterSettings"), "") << name;
+        EXPECT_EQ(Edit("EditLP")->text(), "") << name;
+        EXPECT_EQ(Edit("EditHP")->text(), "") << name;
+        EXPECT_EQ(form->SampleFrequency(), 0) << name;
+    }
+
+    // A number too large for an integer is out of range, as 8 of 7 signals is.
+    Edit("EditInFileName")->setText(QString::fromStdString(Recording("sleepedf-sc4001-5min.edf")));
+    SignalField()->SetTextSilently("99999999999");
+    form->EditSignalNrChange();
+    EXPECT_EQ(Label("LabelSignalName"), "SignalNumber out of range (1..7)");
+    EXPECT_TRUE(dialogs.Errors.empty());
+}
+
+TEST_F(MainWindow, ResultsFileDialogAddsTheExtensionOfItsFilter) {
+    const struct {
+        const char* Filter;  // selected in the dialog; nullptr: as it opens
+        const char* Typed;
+        const char* Chosen;
+    } cases[] = {
+        {nullptr, "night24res", "night24res.cvn"},
+        {"All files (*)", "night24res", "night24res"},
+        {nullptr, "night24.res", "night24.res"},
+    };
+    for (const auto& c : cases) {
+        QTimer::singleShot(0, [&c] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            if (c.Filter) dialog->selectNameFilter(c.Filter);
+            dialog->selectFile(c.Typed);
+            static_cast<QDialog*>(dialog)->accept();  // as Save does
+        });
+        const QString chosen =
+            vantrel::TQtDialogs().ChooseFile(nullptr, QString::fromStdString(dir.string()),
+                                             "Corvane files (*.cvn *.CVN);;All files (*)", false);
+        EXPECT_EQ(chosen.toStdString(), (dir / c.Chosen).string()) << c.Typed;
+    }
+}
+
 TEST_F(MainWindow, ParameterCheckNamesTheFieldAndFocusesIt) {
     VANTREL_NEED_SHARED_DATA();
     const std::string output = (dir / "out.cvn").string();
@@ -247,8 +344,8 @@ TEST_F(MainWindow, AsksBeforeOverwritingAndRefusesCollidingFiles) {
     dialogs.Answers = {false};
     form->StartButtonClick();
     EXPECT_EQ(dialogs.Questions,
-              std::vector<std::string>{"Confirmation|Do you want to overwrite\r\nthe output "
-                                       "file?|No"});
+              std::vector<std::string>{"Confirmation|Do you want to overwrite the output file " +
+                                       output.string() + "?|No"});
     EXPECT_TRUE(fs::exists(output));
     EXPECT_TRUE(dialogs.Errors.empty());  // No: nothing else happens
 
@@ -272,6 +369,44 @@ TEST_F(MainWindow, AsksBeforeOverwritingAndRefusesCollidingFiles) {
     EXPECT_FALSE(form->Finished());
 }
 
+TEST_F(MainWindow, ARunThatStopsKeepsItsResultsFileAndSaysSo) {
+    VANTREL_NEED_SHARED_DATA();
+    const fs::path output = dir / "out.cvn";
+    Open();
+    FillValidFields(output.string());
+    CancelOnShow cancel;
+    QApplication::instance()->installEventFilter(&cancel);
+    form->StartButtonClick();
+    QApplication::instance()->removeEventFilter(&cancel);
+
+    EXPECT_TRUE(form->Finished());  // the program ends as after any run
+    EXPECT_EQ(dialogs.Informations, std::vector<std::string>{"The results file " + output.string() +
+                                                             " is incomplete and was kept"});
+    // Every box of the run, errors and the last message, stands before a disabled window.
+    EXPECT_EQ(dialogs.UsableBehind.size(), dialogs.Errors.size() + 1);
+    EXPECT_EQ(std::count(dialogs.UsableBehind.begin(), dialogs.UsableBehind.end(), true), 0);
+    EXPECT_TRUE(vantrel::IsIncompleteResultsFile(output.string()));
+    vantrel::FinalHeaderFix(output.string());  // as a complete run ends
+    EXPECT_FALSE(vantrel::IsIncompleteResultsFile(output.string()));
+}
+
+// A run from the window writes its run record beside the results file, as a batch run does.
+TEST_F(MainWindow, ACompletedRunWritesItsRecord) {
+    VANTREL_NEED_SHARED_DATA();
+    const fs::path output = dir / "window.cvn";
+    Open();
+    FillValidFields(output.string());
+    CloseResultsOnShow close;
+    QApplication::instance()->installEventFilter(&close);
+    form->StartButtonClick();
+    QApplication::instance()->removeEventFilter(&close);
+    EXPECT_TRUE(dialogs.Errors.empty());
+    EXPECT_FALSE(vantrel::IsIncompleteResultsFile(output.string()));
+    const vantrel::TRunRecord record = vantrel::ReadRunRecord(output.string() + ".json");
+    EXPECT_EQ(record.Results.Seconds, 300);  // five minutes at 50 Hz
+    EXPECT_EQ(record.Input.Label, "EEG Fpz-Cz");
+}
+
 TEST_F(MainWindow, CommandLineFillsTheFields) {
     VANTREL_NEED_SHARED_DATA();
     const fs::path cwd = fs::current_path();
@@ -288,10 +423,18 @@ TEST_F(MainWindow, CommandLineFillsTheFields) {
     EXPECT_EQ(form->UndersamplingFactor(), 4);
     EXPECT_FALSE(form->Finished());  // interactive: the window waits for the person
 
-    // A signal number that is no integer ends the parsing with the general error report.
+    // A label fills the field with the number of the signal it names; one that names none ends
+    // the parsing with the general error report.
+    Open({Recording("sleepedf-sc4001-5min.edf"), "C3|eeg pz-OZ", "out.cvn"});
+    form->FirstIdle();
+    EXPECT_EQ(SignalField()->Text(), "2");
+    EXPECT_EQ(Label("LabelSignalName"), "EEG Pz-Oz (100Hz)");
     Open({Recording("sleepedf-sc4001-5min.edf"), "abc", "out.cvn", "/OVERWRITE"});
     form->FirstIdle();
-    EXPECT_EQ(dialogs.Errors, std::vector<std::string>{"'abc' is not a valid integer value"});
+    EXPECT_EQ(dialogs.Errors,
+              std::vector<std::string>{
+                  "No signal labelled abc; the labels are: EEG Fpz-Cz, EEG Pz-Oz, EOG horizontal, "
+                  "Resp oro-nasal, EMG submental, Temp rectal, Event marker"});
     EXPECT_FALSE(form->Options().OverwriteOutput);
     EXPECT_FALSE(form->Finished());
 }

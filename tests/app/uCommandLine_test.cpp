@@ -124,7 +124,10 @@ TEST(CommandLine, UsageAndBatchAreFoundWherever) {
 
     const std::string usage = vantrel::UsageText();
     EXPECT_EQ(usage.substr(0, 21), "Program parameters:\n\n");
-    EXPECT_NE(usage.find("\nF0       = \nB        = \n"), std::string::npos);
+    EXPECT_NE(usage.find("\nF0       = centre frequency (Hz)\nB        = bandwidth (Hz)\n"
+                         "Fc       = physiological low-pass cut-off (Hz)\n"
+                         "Rate     = smoother update rate (1/s)\n"),
+              std::string::npos);
     EXPECT_EQ(usage.substr(usage.size() - 50),
               "/DUE=           = DU/E filter (DUE1987 or DUE2007)");
 }

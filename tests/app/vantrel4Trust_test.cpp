@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -17,6 +18,7 @@
 
 #include "BatchProcess.h"
 #include "EDFTestFiles.h"
+#include "SharedData.h"
 #include "edf/uEDF.h"
 
 namespace vantrel_test {
@@ -50,32 +52,14 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-class Vantrel4Trust : public ::testing::Test {
+class Vantrel4Trust : public TRunFolderSuite {
   protected:
     static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "vantrel-trust-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        for (const auto& [name, duration] :
-             {std::pair{"in.edf", "1h"}, {"long.edf", "12h"}, {"short.edf", "1"}})
-            ASSERT_EQ(std::system((std::string(VANTREL_TOOLS_DIR) + "/make-recording --duration=" +
-                                   duration + " '" + (dir_ / name).string() + "' >/dev/null")
-                                      .c_str()),
-                      0);
+        MakeFolder("vantrel-trust");
+        MakeRecording("in.edf", "--duration=1h");
+        MakeRecording("long.edf", "--duration=12h");
+        MakeRecording("short.edf", "--duration=1");
     }
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    static BatchRun Run(const std::vector<std::string>& args, BatchOptions options = {}) {
-        options.WorkDir = dir_;
-        return RunBatch(args, options);
-    }
-    static std::vector<std::string> Log(const std::string& name) {
-        return Lines(ReadBytes(dir_ / name));
-    }
-
-    static inline fs::path dir_;
 };
 
 // ---- One writer per results file -------------------------------------------------------------
@@ -208,8 +192,10 @@ TEST_F(Vantrel4Trust, OverwriteDeletesNothingBeforeTheCheckPasses) {
         Run({"in.edf", "1", "kept.cvn", "1", "1.5", "1.8", "1.5", "/BATCH", "/OVERWRITE"});
     EXPECT_EQ(run.ExitCode, 2);
     const std::vector<std::string> log = Log("kept.log");
-    EXPECT_EQ(std::vector<std::string>(log.end() - 2, log.end()),
-              (std::vector<std::string>{"0.0 <= rate <= 1.0", "Analysis parameters error"}));
+    EXPECT_EQ(std::vector<std::string>(log.end() - 3, log.end()),
+              (std::vector<std::string>{
+                  "0.0 <= rate <= 1.0", "Analysis parameters error",
+                  "Signal 1 (EEG C3-A2, 256 Hz, LP 35 Hz, HP 0.5 Hz): 0.0 <= rate <= 1.0"}));
     EXPECT_EQ(ReadBytes(dir_ / "kept.cvn"), yesterday);
 }
 
@@ -225,6 +211,28 @@ std::string FlatRecording(int16_t sample) {
     return HeaderImage(header) + SampleBytes(std::vector<int16_t>(600 * 256, sample));
 }
 
+// 20 minutes at 256 Hz: a slow wave with noise whose amplitude is 300 digital steps, and 20000 in
+// every eighth second. Every burst is an HF artifact, and each spreads over 7 seconds either
+// side: no second stays clean.
+std::string BurstRecording() {
+    HeaderTexts header;
+    header.records = "1200";
+    header.signals[0].samplesPerRecord = "256";
+    header.signals[0].digitalMinimum = "-32767";
+    std::vector<int16_t> samples;
+    uint32_t state = 1;
+    for (int r = 0; r < 1200; ++r) {
+        const double amplitude = r % 8 == 0 ? 20000 : 300;
+        for (int i = 0; i < 256; ++i) {
+            state = state * 1664525u + 1013904223u;
+            const double noise = (state >> 8) / double(1 << 24) - 0.5;
+            samples.push_back(static_cast<int16_t>(
+                std::clamp(amplitude * (std::sin(2 * M_PI * i / 256) + noise), -32767.0, 32767.0)));
+        }
+    }
+    return HeaderImage(header) + SampleBytes(samples);
+}
+
 TEST_F(Vantrel4Trust, EveryFailureEndsWithAReasonAPersonCanActOn) {
     const std::string in = ReadBytes(dir_ / "in.edf");
     std::string bdf = in, version1 = in, fewer = in;
@@ -236,6 +244,8 @@ TEST_F(Vantrel4Trust, EveryFailureEndsWithAReasonAPersonCanActOn) {
     WriteBytes(dir_ / "fewer.edf", fewer);
     WriteBytes(dir_ / "flat.edf", FlatRecording(0));
     WriteBytes(dir_ / "f0.txt", "1\n");
+    WriteBytes(dir_ / "gaps.edf", DiscontinuousRecording({"0", "1", "5", "6"}));
+    WriteBytes(dir_ / "bursts.edf", BurstRecording());
     fs::create_directories(dir_ / "d");
     const std::string d = (dir_ / "d").string() + "/";
 
@@ -256,6 +266,8 @@ TEST_F(Vantrel4Trust, EveryFailureEndsWithAReasonAPersonCanActOn) {
          "us.log",
          "The undersampling factor 80 gives a computation frequency of 3.2 Hz: the filters need "
          "F0, B and Fc at most half of it (1.6 Hz), and Fc is 1.8 Hz"},
+        {"gaps", Args("gaps.edf", "gaps.cvn"), 2, "gaps.log",
+         "The recording has gaps: record 2 starts at 5 s, 2 s expected (EDF+D)"},
         {"BDF", Args("night.bdf", "bdf.cvn"), 2, "bdf.log",
          "The file \"night.bdf\" is a BDF file (24-bit samples); this program reads EDF files "
          "(16-bit samples) only"},
@@ -265,14 +277,16 @@ TEST_F(Vantrel4Trust, EveryFailureEndsWithAReasonAPersonCanActOn) {
          "The file \"/nonexist.edf\" does not exist"},
         {"fewer records than the header says", Args("fewer.edf", "fewer.cvn"), 0, "fewer.log",
          "The file holds 3600 complete data records; its header says 3700", true},
-        {"signal number no whole number", Args("in.edf", "sig.cvn", {"/BATCH"}), 2, "sig.log",
-         "'x' is not a valid integer value"},
+        {"signal number too large", Args("in.edf", "sig.cvn", {"/BATCH"}), 2, "sig.log",
+         "'99999999999' is not a valid integer value"},
         {"results name a directory", Args("in.edf", "d/"), 2, "",
          "The results file \"" + d + "\" is a directory; name a file in it"},
         {"results name a device", Args("in.edf", "/dev/null"), 2, "",
          "The results file \"/dev/null\" exists and is not a regular file"},
         {"no printer", Args("in.edf", "print.cvn", {"/BATCH", "/PRINTPIB"}), 2, "print.log",
          "No printer available for /PRINTPIB"},
+        {"no artifact-free second", Args("bursts.edf", "bursts.cvn"), 0, "bursts.log",
+         "Warning: no artifact-free second in the recording"},
         {"unknown option", Args("in.edf", "unknown.cvn", {"/BATCH", "/FOOBAR"}), 0, "unknown.log",
          "Unknown option /FOOBAR ignored", true},
         {"F0 from a file",
@@ -284,7 +298,7 @@ TEST_F(Vantrel4Trust, EveryFailureEndsWithAReasonAPersonCanActOn) {
     };
     for (auto c : cases) {
         SCOPED_TRACE(c.Case);
-        if (std::string(c.Case) == "signal number no whole number") c.Args[1] = "x";
+        if (std::string(c.Case) == "signal number too large") c.Args[1] = "99999999999";
         const BatchRun run = Run(c.Args);
         EXPECT_FALSE(run.Hung);
         EXPECT_EQ(run.ExitCode, c.ExitCode) << run.Stderr;
@@ -297,9 +311,18 @@ TEST_F(Vantrel4Trust, EveryFailureEndsWithAReasonAPersonCanActOn) {
     }
     // Refused before the analysis: no results file; no log beside a directory or a device.
     EXPECT_FALSE(fs::exists(dir_ / "print.cvn"));
+    EXPECT_FALSE(fs::exists(dir_ / "gaps.cvn"));
     EXPECT_FALSE(fs::exists(d + ".log"));
     EXPECT_FALSE(fs::exists(dir_ / "d.log"));
     EXPECT_FALSE(fs::exists("/dev/null.log"));
+}
+
+// EDF+D only says that records may have gaps: one whose records follow on is analysed.
+TEST_F(Vantrel4Trust, AContiguousDiscontinuousRecordingIsAnalysed) {
+    VANTREL_NEED_SHARED_DATA();
+    const std::string nk = (SharedDataDir() / "nk-edfplusd-29s.edf").string();
+    EXPECT_EQ(Run(Args(nk, "nk.cvn", {"/BATCH", "/LP:70", "/HP:0.5"})).ExitCode, 0);
+    EXPECT_TRUE(LooksComplete(dir_ / "nk.cvn"));
 }
 
 // The recording field of a results file is plain ASCII, whatever the input file is called.

@@ -186,7 +186,9 @@ TEST_F(Vantrel4, FailedBatchRunsEndWithTheirReasonAndExitCode2) {
          {"--- BATCH mode ---", "Analysing file \"in.edf\"", "Signal# 1",
           "Output file \"" + (dir / "lp.cvn").string() + "\"",
           "No valid IIRundersampler value with these parameters",
-          "F0 and/or Fc too large, or LP too small", "Analysis parameters error"}},
+          "F0 and/or Fc too large, or LP too small", "Analysis parameters error",
+          "Signal 1 (EEG C3-A2, 256 Hz, LP 1 Hz, HP 0.5 Hz): No valid IIRundersampler value "
+          "with these parameters; F0 and/or Fc too large, or LP too small"}},
         // Rate 0 passes the check; the smoothing stage refuses it and the run fails.
         {Args("in.edf", "1", "zero.cvn", {"1", "1.5", "1.8", "0", "/BATCH"}),
          "zero.log",

@@ -163,4 +163,24 @@ inline bool DirectReadsPossible(const std::string& path) {
     return fd >= 0;
 }
 
+// An EDF+D recording of an EEG signal (256 Hz, 1-second records) and an annotation signal
+// whose time keeping gives each record's start ("0", "1", "5": a gap before the third).
+inline std::string DiscontinuousRecording(const std::vector<std::string>& starts) {
+    HeaderTexts header;
+    header.reserved = "EDF+D";
+    header.records = std::to_string(starts.size());
+    header.signals[0].samplesPerRecord = "256";
+    SignalTexts annotations;
+    annotations.label = "EDF Annotations";
+    annotations.samplesPerRecord = "16";
+    header.signals.push_back(annotations);
+    std::string image = HeaderImage(header);
+    for (size_t r = 0; r < starts.size(); ++r) {
+        image += SampleBytes(PatternRecord(int64_t(r), 256));
+        const std::string tal = "+" + starts[r] + "\x14\x14";
+        image += tal + std::string(32 - tal.size(), '\0');
+    }
+    return image;
+}
+
 }  // namespace vantrel_test
