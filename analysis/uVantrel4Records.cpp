@@ -35,7 +35,8 @@ TResultsRecords::TResultsRecords(const std::string& fileName) {
 
 void TResultsRecords::ReadWhole() {
     const int64_t seconds = Seconds();
-    FSamples.resize(static_cast<size_t>(seconds) * results::kSignals);
+    FSamples =
+        std::make_unique_for_overwrite<int16_t[]>(static_cast<size_t>(seconds) * results::kSignals);
     for (int k = 0; k < results::kSignals; ++k)
         FBase[k] = k * seconds;
     const TDynSmallIntArray& buffer = FFile.GetRecordBuffer();
@@ -44,10 +45,10 @@ void TResultsRecords::ReadWhole() {
         const int64_t first = int64_t{record} * results::kSamplesPerRecord;
         for (int k = 0; k < results::kSignals; ++k)
             std::copy_n(buffer.begin() + FOffsets[k], results::kSamplesPerRecord,
-                        FSamples.begin() + FBase[k] + first);
+                        FSamples.get() + FBase[k] + first);
     }
     FWhole = true;
-    FData = FSamples.data();
+    FData = FSamples.get();
     FFirst = 0;
     FSpan = static_cast<uint64_t>(seconds);
 }
@@ -57,7 +58,7 @@ void TResultsRecords::WriteWhole() {
     for (int32_t record = 0; record < Records(); ++record) {
         const int64_t first = int64_t{record} * results::kSamplesPerRecord;
         for (int k = 0; k < results::kSignals; ++k)
-            std::copy_n(FSamples.begin() + FBase[k] + first, results::kSamplesPerRecord,
+            std::copy_n(FSamples.get() + FBase[k] + first, results::kSamplesPerRecord,
                         buffer.begin() + FOffsets[k]);
         FFile.WriteRecord(record);
     }

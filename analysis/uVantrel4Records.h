@@ -4,8 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "analysis/uVantrel4.h"
 
@@ -34,7 +34,7 @@ class TResultsRecords {
     bool Whole() const { return FWhole; }
     // Held whole: signal k's samples, second after second, for reading and changing; Finish
     // writes them back.
-    int16_t* WholeSignal(int k) { return FSamples.data() + FBase[k]; }
+    int16_t* WholeSignal(int k) { return FSamples.get() + FBase[k]; }
 
     // Makes `record` the one in memory (writing back a changed one first); nothing to do when
     // the file is held whole. Raises the library's EDataFile error when the record cannot be
@@ -67,7 +67,8 @@ class TResultsRecords {
     TEDFFile FFile;
     std::array<int32_t, results::kSignals> FOffsets{};  // of each signal in a data record
     bool FWhole = false;
-    std::vector<int16_t> FSamples;                   // held whole: signal after signal
+    // Held whole: signal after signal. Not zeroed first: every sample is read into it.
+    std::unique_ptr<int16_t[]> FSamples;
     std::array<int64_t, results::kSignals> FBase{};  // where each signal starts in FData
     int32_t FCurrent = -1;
     int64_t FFirst = kNoRecord;                   // first second in FData
