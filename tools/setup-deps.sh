@@ -4,9 +4,8 @@
 # locale nl_NL.UTF-8 that a locale test uses. Needs root (or sudo) for apt-get and locale-gen.
 set -euo pipefail
 
-# parallel: tools/cohort-run; time: bench/e2e.
-# nlohmann-json3-dev: the run records (report/).
-packages=(g++ cmake make python3 libgtest-dev libgmock-dev libbenchmark-dev locales parallel time
+# time: bench/e2e; nlohmann-json3-dev: the run records (report/).
+packages=(g++ cmake make python3 libgtest-dev libgmock-dev libbenchmark-dev locales time
           nlohmann-json3-dev)
 if [ -f "$(dirname "$0")/../app/CMakeLists.txt" ]; then
     # Qt 6 for the windows (Qt Charts needs the OpenGL module's CMake files, which
