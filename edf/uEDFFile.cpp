@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "edf/uDataFile.h"
+#include "edf/udSampleOrder.h"
 #include "support/uDateTime.h"
 #include "support/udStr.h"
 
@@ -15,19 +16,6 @@ namespace vantrel {
 namespace {
 
 constexpr int32_t kReadAheadBytes = 4096;
-
-// Byte order of the samples on disk is little-endian; swap on a big-endian machine.
-void SwapSamples(int16_t* samples, size_t count) {
-    if constexpr (std::endian::native == std::endian::big) {
-        for (size_t i = 0; i < count; ++i) {
-            const auto u = static_cast<uint16_t>(samples[i]);
-            samples[i] = static_cast<int16_t>(static_cast<uint16_t>((u >> 8) | (u << 8)));
-        }
-    } else {
-        (void)samples;
-        (void)count;
-    }
-}
 
 // The field of `width` characters at `offset` (shorter or empty where the bytes end); advances
 // the offset past it.
@@ -615,7 +603,7 @@ bool TCustomBaseEDFFile::ReadRecordInto(int32_t index, TDynSmallIntArray& buffer
             reason = "file ends before record " + std::to_string(index);
             return false;
         }
-        SwapSamples(buffer.data(), buffer.size());
+        SwapSampleOrder(buffer.data(), buffer.size());
         return true;
     } catch (const std::exception& e) {
         reason = StreamFailureReason(e);
@@ -637,7 +625,7 @@ bool TCustomBaseEDFFile::WriteRecordFrom(int32_t index, const TDynSmallIntArray&
         TDynSmallIntArray swapped;
         if constexpr (std::endian::native == std::endian::big) {
             swapped = buffer;
-            SwapSamples(swapped.data(), swapped.size());
+            SwapSampleOrder(swapped.data(), swapped.size());
             samples = &swapped;
         }
         const int64_t bytes = static_cast<int64_t>(FRecordSamples) * 2;
@@ -717,7 +705,7 @@ bool TCustomBaseEDFFile::ReadSignalInto(int32_t signal, int32_t first, int32_t c
                 if (FStream->ReadPieces(pieces.data(), n) != n) return false;
             }
         }
-        SwapSamples(samples, static_cast<size_t>(count) * info.SamplesPerRecord());
+        SwapSampleOrder(samples, static_cast<size_t>(count) * info.SamplesPerRecord());
         return true;
     } catch (const std::exception&) {
         return false;

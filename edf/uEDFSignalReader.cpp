@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -14,6 +13,7 @@
 
 #include "edf/uEDFFile.h"
 #include "edf/udBatchRead.h"
+#include "edf/udSampleOrder.h"
 
 namespace vantrel {
 
@@ -92,18 +92,6 @@ TDescriptor Open(const std::string& name, int flags) {
         fd = ::open(name.c_str(), flags | O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     return TDescriptor(fd);
-}
-
-void SwapToNative(int16_t* samples, size_t count) {
-    if constexpr (std::endian::native == std::endian::big) {
-        for (size_t i = 0; i < count; ++i) {
-            const auto u = static_cast<uint16_t>(samples[i]);
-            samples[i] = static_cast<int16_t>(static_cast<uint16_t>((u >> 8) | (u << 8)));
-        }
-    } else {
-        (void)samples;
-        (void)count;
-    }
 }
 
 }  // namespace
@@ -288,7 +276,7 @@ bool TEDFSignalReader::TState::ReadSpan(int32_t s, int32_t first, int32_t count,
                 std::memcpy(samples + i * partSamples, slot.Buffer + at,
                             static_cast<size_t>(PartBytes));
             }
-            SwapToNative(samples, static_cast<size_t>(count * partSamples));
+            SwapSampleOrder(samples, static_cast<size_t>(count * partSamples));
             return true;
         }
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Recordings.h"
+#include "ResultsFileWriter.h"
 #include "analysis/uVantrel4.h"
 #include "support/uMath.h"
 
@@ -25,42 +26,10 @@ inline long double Decoded(int code) {
 // Codes of some signals, second by second from 0; missing seconds and signals are 0.
 using TSignalCodes = std::map<int, std::vector<int16_t>>;
 
-// Writes a results file of `records` records of 14 signals x 1800 seconds.
+// Writes a results file of `records` records of 14 signals x 1800 seconds, every signal
+// "Filtered".
 inline void WriteResultsFile(const std::string& path, const TSignalCodes& codes, int records = 1) {
-    TEDFFile file;
-    file.SetFileName(path);
-    file.CreateNew(results::kSignals, true);
-    TCustomEDFFileInfo& info = file.FileInfo();
-    info.SetPatient("X X X X");
-    info.SetRecording("Startdate X X X X");
-    info.SetStartDateTime(36526.5);
-    info.SetRecordDuration(results::kRecordDuration);
-    file.WriteHeader();
-    for (int k = 0; k < results::kSignals; ++k) {
-        TCustomEDFSignalInfo& s = file.Signal(k);
-        s.SetLabel("S" + std::to_string(k));
-        s.SetTransducer("");
-        s.SetPhysicalDimension("Filtered");
-        s.SetPhysicalMinimum(-32767);
-        s.SetPhysicalMaximum(32767);
-        s.SetDigitalMinimum(-32767);
-        s.SetDigitalMaximum(32767);
-        s.SetPrefiltering("");
-        s.SetSamplesPerRecord(results::kSamplesPerRecord);
-        s.SetReserved("");
-    }
-    file.WriteHeader();
-    ASSERT_TRUE(file.IsOpen());
-    TDynSmallIntArray& buffer = file.GetRecordBuffer();
-    for (int r = 0; r < records; ++r) {
-        std::fill(buffer.begin(), buffer.end(), 0);
-        for (const auto& [signal, values] : codes)
-            for (int k = 0; k < results::kSamplesPerRecord; ++k) {
-                const size_t t = static_cast<size_t>(r) * results::kSamplesPerRecord + k;
-                if (t < values.size()) buffer[signal * results::kSamplesPerRecord + k] = values[t];
-            }
-        file.WriteRecord(file.NumberOfRecords());
-    }
+    vantrel_test::WriteResultsFile(path, codes, records, vantrel_test::THeaders::Filtered);
 }
 
 // Every second of one signal.

@@ -1,6 +1,7 @@
-// Writes small results files with chosen codes, second by second, with the headers a complete
-// run gives them: log-float signals 0..7 and the artifact counters at +-32767, the MC signals at
-// +-3276.7 % over +-32767 (a digital step is 0.1 %).
+// Writes small results files with chosen codes, second by second. Headers as a complete run
+// leaves them: log-float signals 0..7 and the artifact counters at +-32767, the MC signals at
+// +-3276.7 % over +-32767 (a digital step is 0.1 %). Headers as a run's stages find them
+// (`THeaders::Filtered`): every signal "Filtered" at +-32767.
 #pragma once
 
 #include <map>
@@ -12,9 +13,13 @@
 
 namespace vantrel_test {
 
-using TCodes = std::map<int, std::vector<int16_t>>;  // signal -> codes from second 0
+using TCodes = std::map<int, std::vector<int16_t>>;  // signal -> codes from second 0; missing: 0
 
-inline void WriteResultsFile(const std::string& path, const TCodes& codes, int records = 1) {
+enum class THeaders { Complete, Filtered };
+
+// `records` records of 14 signals x 1800 seconds.
+inline void WriteResultsFile(const std::string& path, const TCodes& codes, int records = 1,
+                             THeaders headers = THeaders::Complete) {
     using namespace vantrel;
     TEDFFile file;
     file.SetFileName(path);
@@ -26,7 +31,7 @@ inline void WriteResultsFile(const std::string& path, const TCodes& codes, int r
     info.SetRecordDuration(results::kRecordDuration);
     file.WriteHeader();
     for (int k = 0; k < results::kSignals; ++k) {
-        const bool mc = k >= results::kMC;
+        const bool mc = headers == THeaders::Complete && k >= results::kMC;
         TCustomEDFSignalInfo& s = file.Signal(k);
         s.SetLabel(mc ? "MC" : "S" + std::to_string(k));
         s.SetPhysicalDimension(mc ? "%" : "Filtered");
