@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "BenchDir.h"
 #include "edf/uEDF.h"
 #include "edf/uEDFAnnotations.h"
 #include "edf/uEDFTools.h"
@@ -25,11 +26,6 @@ constexpr int32_t kRecords = 24 * 3600;
 constexpr int32_t kEEGSignals = 4;
 constexpr int32_t kEEGSamples = 256;
 constexpr int32_t kAnnotationSamples = 30;
-
-std::filesystem::path BenchDir() {
-    if (const char* env = std::getenv("VANTREL_BENCH_DIR"); env && *env) return env;
-    return std::filesystem::temp_directory_path();
-}
 
 class TGeneratedRecording {
   public:

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchDir.h"
 #include "edf/uEDF.h"
 
 using namespace vantrel;
@@ -38,11 +39,6 @@ struct TLayout {
 
 constexpr TLayout kLarge = {"large", 20, 256};
 constexpr TLayout kSmall = {"small", 4, 100};
-
-std::filesystem::path BenchDir() {
-    if (const char* env = std::getenv("VANTREL_BENCH_DIR"); env && *env) return env;
-    return std::filesystem::temp_directory_path();
-}
 
 // Writes a recording of the layout with the library and removes it when the program ends.
 class TGeneratedRecording {

@@ -16,17 +16,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "BenchDir.h"
 #include "report/uNightPictureData.h"
 #include "report/uSummary.h"
 
 using namespace vantrel;
 
 namespace {
-
-std::filesystem::path BenchDir() {
-    if (const char* env = std::getenv("VANTREL_BENCH_DIR"); env && *env) return env;
-    return std::filesystem::temp_directory_path();
-}
 
 class TNight {
   public:

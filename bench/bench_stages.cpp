@@ -21,6 +21,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "BenchDir.h"
 #include "analysis/uVantrel4.h"
 #include "edf/uEDF.h"
 #include "support/uLogFloatTable.h"
@@ -29,11 +30,6 @@
 using namespace vantrel;
 
 namespace {
-
-std::filesystem::path BenchDir() {
-    if (const char* env = std::getenv("VANTREL_BENCH_DIR"); env && *env) return env;
-    return std::filesystem::temp_directory_path();
-}
 
 // The night, its analysis parameters, and a results file after SU/SS and piB.
 class TNight {
