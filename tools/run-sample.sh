@@ -29,4 +29,6 @@ else
 fi
 echo "Results file: $sample/night.cvn (an EDF file: open it in any EDF viewer)"
 echo "Batch log:    $sample/night.log"
+[ "$status" -eq 0 ] &&
+    echo "Run record:   $sample/night.cvn.json (the settings and the night's numbers: README.md, \"Using the results\")"
 exit "$status"
